@@ -1,0 +1,23 @@
+// The system context handed to keyword routines and to everything that spans subsystems.
+// It names each subsystem's state without owning or including it: the folder that defines a
+// state owns its header, and whoever builds a system (the korva executable, a tool, a test)
+// owns the states and wires the pointers. A test wires only what it uses.
+#pragma once
+
+namespace korva {
+
+struct Core;
+struct Model;         // element table state, project files (model)
+struct RunState;      // the running project: exit code, frame period, tics (model)
+struct BrainState;    // compiled brains: code buffer, literals, temporaries (brain)
+struct Machine;       // guest memory and the brain machine (brain)
+
+struct System {
+  Core* core = nullptr;
+  Model* model = nullptr;
+  RunState* run = nullptr;
+  BrainState* brain = nullptr;
+  Machine* machine = nullptr;
+};
+
+}  // namespace korva
