@@ -11,6 +11,7 @@ struct Model;         // element table state, project files (model)
 struct RunState;      // the running project: exit code, frame period, tics (model)
 struct BrainState;    // compiled brains: code buffer, literals, temporaries (brain)
 struct Machine;       // guest memory and the brain machine (brain)
+struct Blocks;        // the brains' memory blocks (runtime)
 
 struct System {
   Core* core = nullptr;
@@ -18,6 +19,7 @@ struct System {
   RunState* run = nullptr;
   BrainState* brain = nullptr;
   Machine* machine = nullptr;
+  Blocks* blocks = nullptr;
 };
 
 }  // namespace korva
