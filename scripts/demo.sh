@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fresh machine to a running demo: installs what is needed, builds, and starts korva.
+# Fresh machine to a running demo: installs what is needed, builds, writes an installation
+# with korva-mkdata and runs its demo project through the front end korva-go.
 # Without a display the run is headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ build_dir=${KORVA_BUILD_DIR:-build}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export KORVA_HEADLESS=1
 fi
-work=$(mktemp -d)
-cd "$work"
-"$OLDPWD/$build_dir/korva"
-echo "demo: korva ran in $work and ended with exit code $?"
+# A fresh editing installation with the demo project, run through the front end.
+work=${KORVA_DEMO_DIR:-$(mktemp -d)}
+"$build_dir/korva-mkdata" "$work"
+"$build_dir/korva-go" --dir "$work" run demo

@@ -1,0 +1,282 @@
+// The front end of an editing installation: one mode per start of korva, chosen by the
+// "runmode.ini" it writes (project path, mode number, element, two unused lines).
+#include "front_end.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "core/files.h"
+
+extern char** environ;
+
+namespace korva::go {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Command {
+  const char* name;
+  int32_t mode;
+  enum Needs { Nothing, Project, ProjectElement, ProjectOptionalElement } needs;
+};
+
+// One row per command the user can type; mode numbers are the dispatcher's.
+constexpr Command kCommands[] = {
+    {"run", 1, Command::Project},
+    {"edit", 3, Command::ProjectOptionalElement},
+    {"brain", 13, Command::ProjectElement},
+    {"params", 5, Command::ProjectElement},
+    {"collisions", 2, Command::Project},
+    {"area", 14, Command::ProjectElement},
+    {"background", 15, Command::Project},
+    {"builder", 6, Command::Nothing},
+    {"visuals", 7, Command::Nothing},
+    {"explosions", 8, Command::Nothing},
+    {"rename", 9, Command::Nothing},
+};
+
+bool parse_int(const std::string& s, int32_t& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  const long v = std::strtol(s.c_str(), &end, 10);
+  if (*end != 0 || v < -2147483647L || v > 2147483647L) return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+std::string slashes(std::string s) {
+  for (char& ch : s) {
+    if (ch == '\\') ch = '/';
+  }
+  return s;
+}
+
+}  // namespace
+
+const char* help_text() {
+  return "Usage: korva-go [OPTIONS] COMMAND [ARGUMENTS]\n"
+         "\n"
+         "Runs, edits or builds a Korva project: writes runmode.ini into the installation\n"
+         "folder and starts korva there, then reports how it ended.\n"
+         "\n"
+         "Commands:\n"
+         "  run PROJECT               run the project\n"
+         "  edit PROJECT [ELEMENT]    open the virtual editor on the project\n"
+         "  brain PROJECT ELEMENT     edit the brain of an element\n"
+         "  params PROJECT ELEMENT    edit the brain parameters of an element\n"
+         "  collisions PROJECT        open the collision channel editor\n"
+         "  area PROJECT ELEMENT      set an element's display area\n"
+         "  background PROJECT        choose the project's 3D background\n"
+         "  builder                   open the stand-alone builder\n"
+         "  visuals                   open the visual editor\n"
+         "  explosions                open the explosion generator\n"
+         "  rename                    open the animation rename tools\n"
+         "  play                      play the stand-alone folder (korvaexe/)\n"
+         "  mode N [PROJECT [ELEMENT]]  start any mode by its number\n"
+         "\n"
+         "PROJECT is a .prj file, or a name under projects/ (\"demo\" means\n"
+         "projects/demo/demo.prj). ELEMENT is an element's number, counted from 0.\n"
+         "\n"
+         "Options:\n"
+         "  --dir DIR          the installation folder (default: $KORVA_HOME, else the\n"
+         "                     current folder); create one with korva-mkdata DIR\n"
+         "  --korva FILE       the korva executable (default: $KORVA_EXE, the one beside\n"
+         "                     korva-go, else korva on PATH)\n"
+         "  --headless         no window (KORVA_HEADLESS=1)\n"
+         "  --frames N         end a run after N frames (KORVA_MAX_FRAMES=N)\n"
+         "  --fast             do not wait between frames (KORVA_FAST=1)\n"
+         "  --screenshot FILE  save the last picture as PNG (KORVA_SCREENSHOT=FILE)\n"
+         "  --help             show this text\n"
+         "\n"
+         "Example: korva-mkdata ~/korva && korva-go --dir ~/korva run demo\n";
+}
+
+bool parse_command_line(const std::vector<std::string>& args, Request& request, std::string& error,
+                        bool& help) {
+  help = false;
+  Request r;
+  if (const char* home = std::getenv("KORVA_HOME"); home && *home) r.install_dir = home;
+  std::vector<std::string> words;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      help = true;
+      return false;
+    } else if (a == "--dir") {
+      if (!value(r.install_dir)) return false;
+    } else if (a == "--korva") {
+      if (!value(r.korva)) return false;
+    } else if (a == "--headless") {
+      r.environment.emplace_back("KORVA_HEADLESS", "1");
+    } else if (a == "--fast") {
+      r.environment.emplace_back("KORVA_FAST", "1");
+    } else if (a == "--frames") {
+      int32_t n;
+      if (!value(v)) return false;
+      if (!parse_int(v, n) || n <= 0) {
+        error = "--frames needs a positive number";
+        return false;
+      }
+      r.environment.emplace_back("KORVA_MAX_FRAMES", v);
+    } else if (a == "--screenshot") {
+      if (!value(v)) return false;
+      r.environment.emplace_back("KORVA_SCREENSHOT", fs::absolute(v).string());
+    } else if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && a[1] >= '0' && a[1] <= '9')) {
+      error = "unknown option " + a;
+      return false;
+    } else {
+      words.push_back(a);
+    }
+  }
+  if (words.empty()) {
+    error = "no command given";
+    return false;
+  }
+  std::error_code ec;
+  r.install_dir = fs::absolute(r.install_dir.empty() ? fs::current_path(ec) : fs::path(r.install_dir)).lexically_normal().string();
+  if (!r.install_dir.empty() && r.install_dir.back() == '/') r.install_dir.pop_back();
+
+  const std::string& command = words[0];
+  std::vector<std::string> rest(words.begin() + 1, words.end());
+  Command::Needs needs = Command::Nothing;
+  if (command == "play") {
+    if (!rest.empty()) {
+      error = "play takes no arguments";
+      return false;
+    }
+    r.play = true;
+    r.mode = 0;
+  } else if (command == "mode") {
+    if (rest.empty() || !parse_int(rest[0], r.mode) || r.mode < 0) {
+      error = "mode needs a mode number";
+      return false;
+    }
+    rest.erase(rest.begin());
+    needs = Command::ProjectOptionalElement;
+    if (rest.empty()) needs = Command::Nothing;
+  } else {
+    const Command* found = nullptr;
+    for (const Command& c : kCommands) {
+      if (command == c.name) found = &c;
+    }
+    if (!found) {
+      error = "unknown command '" + command + "'";
+      return false;
+    }
+    r.mode = found->mode;
+    needs = found->needs;
+  }
+  const size_t most = needs == Command::Nothing ? 0 : needs == Command::Project ? 1 : 2;
+  const size_t least = needs == Command::Nothing ? 0 : needs == Command::ProjectElement ? 2 : 1;
+  if (!r.play && (rest.size() < least || rest.size() > most)) {
+    error = command + (least == 0   ? " takes no arguments"
+                       : most == 1  ? " needs a project"
+                       : least == 2 ? " needs a project and an element number"
+                                    : " needs a project and may take an element number");
+    return false;
+  }
+  if (!rest.empty()) r.project = resolve_project(r.install_dir, rest[0]);
+  if (rest.size() > 1 && (!parse_int(rest[1], r.element) || r.element < 0 || r.element > 255)) {
+    error = "the element number must be 0 to 255";
+    return false;
+  }
+  request = std::move(r);
+  return true;
+}
+
+std::string resolve_project(const std::string& install_dir, const std::string& project) {
+  std::error_code ec;
+  const std::string p = slashes(project);
+  const bool looks_like_path = p.find('/') != std::string::npos || p.ends_with(".prj");
+  if (looks_like_path) {
+    if (fs::exists(p, ec)) return fs::absolute(p).lexically_normal().string();
+    return (fs::path(install_dir) / p).lexically_normal().string();
+  }
+  return (fs::path(install_dir) / "projects" / p / (p + ".prj")).string();
+}
+
+std::string runmode_text(const Request& request) {
+  return request.project + "\r\n" + std::to_string(request.mode) + "\r\n" + std::to_string(request.element) +
+         "\r\n0\r\n0\r\n";
+}
+
+bool write_runmode(const Request& request, std::string& error) {
+  const std::string path = request.install_dir + "/runmode.ini";
+  const std::string text = runmode_text(request);
+  if (!file_write_safely(path, text.data(), static_cast<int64_t>(text.size()))) {
+    error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+std::string find_korva(const std::string& explicit_path, const std::string& own_executable) {
+  if (!explicit_path.empty()) return fs::absolute(explicit_path).string();
+  if (const char* env = std::getenv("KORVA_EXE"); env && *env) return fs::absolute(env).string();
+  std::error_code ec;
+  if (!own_executable.empty()) {
+    const fs::path beside = fs::path(own_executable).parent_path() / "korva";
+    if (access(beside.c_str(), X_OK) == 0) return beside.string();
+  }
+  return "korva";
+}
+
+RunResult start_and_wait(const std::string& korva, const std::string& folder,
+                         const std::vector<std::pair<std::string, std::string>>& environment) {
+  RunResult result;
+  // The child's environment: ours with the requested variables replaced.
+  std::map<std::string, std::string> vars;
+  for (char** e = environ; *e; ++e) {
+    const char* eq = std::strchr(*e, '=');
+    if (eq) vars[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
+  }
+  for (const auto& [k, v] : environment) vars[k] = v;
+  std::vector<std::string> env_text;
+  for (const auto& [k, v] : vars) env_text.push_back(k + "=" + v);
+  std::vector<char*> envp;
+  for (std::string& s : env_text) envp.push_back(s.data());
+  envp.push_back(nullptr);
+
+  std::string program = korva;
+  char* argv[] = {program.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  pid_t pid = 0;
+  const bool on_path = korva.find('/') == std::string::npos;
+  const int rc = on_path ? posix_spawnp(&pid, korva.c_str(), &actions, nullptr, argv, envp.data())
+                         : posix_spawn(&pid, korva.c_str(), &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    result.error = "cannot start " + korva + ": " + std::strerror(rc);
+    return result;
+  }
+  result.started = true;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      result.error = std::string("lost track of korva: ") + std::strerror(errno);
+      return result;
+    }
+  }
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
+
+}  // namespace korva::go

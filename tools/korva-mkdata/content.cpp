@@ -1,0 +1,451 @@
+// What an editing installation holds: its folders and every generated file, grouped the way
+// korva-mkdata reports its progress.
+#include <cmath>
+#include <numbers>
+
+#include "bytes.h"
+
+namespace korva::mkdata {
+namespace {
+
+// ---- element records --------------------------------------------------------------------------
+
+// The fields of a new project's camera record (fields 1..40); other elements start from it.
+std::vector<std::string> default_record() {
+  return {"Camera", "./cameras/default_.03d", "./sounds/null_.wav", "-", "0", "0", "0", "0", "0", "0",
+          "0.000", "0", "0.000", "0", "0", "0", "0.000", "0.000", "0.000", "0", "0", "0", "0.000",
+          "0.000", "0.000", "0", "0", "0", "0", "0", "1", "0", "1", "0", "1/1/2/1020", "0",
+          "160/120/479/359/0/20&40/7", "0/1", "4096/2/50/0", "14815378"};
+}
+
+std::string join_record(const std::vector<std::string>& fields) {
+  std::string s;
+  for (size_t i = 0; i < fields.size(); ++i) s += (i ? "|" : "") + fields[i];
+  return s;
+}
+
+struct Placement {
+  const char* x = "0";
+  const char* y = "0";
+  const char* z = "0";
+  const char* pitch = "0.000";  // rotation about x, degrees
+  const char* yaw = "0";        // rotation about y, degrees
+};
+
+std::string visual_record(const char* name, const char* visual, const Placement& at) {
+  std::vector<std::string> f = default_record();
+  f[0] = name;
+  f[1] = visual;
+  f[4] = at.x;
+  f[5] = at.y;
+  f[6] = at.z;
+  f[10] = at.pitch;
+  f[11] = at.yaw;
+  f[34] = "0";   // no brain parameters
+  f[35] = "11";  // VISUAL-type element
+  f[36] = "0/0/639/479/0x0";
+  f[37] = "0/1";
+  f[39] = "0";
+  return join_record(f);
+}
+
+std::string camera_record(const char* name, const Placement& at) {
+  std::vector<std::string> f = default_record();
+  f[0] = name;
+  f[4] = at.x;
+  f[5] = at.y;
+  f[6] = at.z;
+  f[10] = at.pitch;
+  f[11] = at.yaw;
+  f[34] = "0";
+  f[36] = "0/0/639/479/0/20&40/7";  // the whole 640 x 480 screen
+  f[39] = "0";
+  return join_record(f);
+}
+
+// ---- brains ------------------------------------------------------------------------------------
+
+const char* const kBrainNull = "; An empty brain: the element does nothing by itself.\n";
+
+const char* const kBrainDefault =
+    "; A new brain: describe here what the element does.\n"
+    "; The first comment lines are the brain's description; each line below runs once per frame.\n"
+    "\n"
+    "; velocity_update(element)\n";
+
+const char* const kBrainSpin =
+    "; Spins the element about its vertical axis.\n"
+    "userspi speed=30\n"
+    "; Turns per minute.\n"
+    "\n"
+    "spin_y_set(element, speed)\n"
+    "spin_update(element)\n";
+
+const char* const kBrainSlide =
+    "; Slides the element to and fro along the x axis.\n"
+    "usermet range=2\n"
+    "; How far it goes to each side of x = 0, in metres.\n"
+    "uservel pace=2\n"
+    "; Its speed in metres per second.\n"
+    "\n"
+    "if velocity_x(element) = 0\n"
+    "velocity_x_set(element, pace)\n"
+    "endif\n"
+    "if position_x(element) > range\n"
+    "velocity_x_set(element, -pace)\n"
+    "endif\n"
+    "if position_x(element) < -range\n"
+    "velocity_x_set(element, pace)\n"
+    "endif\n"
+    "velocity_update(element)\n";
+
+const char* const kBrainBounce =
+    "; Falls under gravity and bounces on the ground plane (y = 0).\n"
+    "\n"
+    "gravity(element, 0, -5000, 0)\n"
+    "velocity_update(element)\n"
+    "if position_y(element) < 0\n"
+    "rebound_y(element)\n"
+    "endif\n";
+
+const char* const kBrainTimeout =
+    "; Ends the run after a number of frames.\n"
+    "userint frames=300\n"
+    "; Frames before the run ends (30 frames are one second).\n"
+    "\n"
+    "if timer(element) > frames\n"
+    "exit(-2)\n"
+    "endif\n";
+
+// The demo's brains carry their values inline: the project stores no parameters for them.
+const char* const kDemoCamera =
+    "; Demo camera: watches the scene and ends the run after eight seconds.\n"
+    "if timer(element) > 240\n"
+    "exit(-2)\n"
+    "endif\n";
+
+const char* const kDemoSpin =
+    "; Spins the cube half a turn per second.\n"
+    "spin_y_set(element, 30rm)\n"
+    "spin_update(element)\n";
+
+const char* const kDemoSlide =
+    "; Slides the ball between x = -2 m and x = 2 m.\n"
+    "if velocity_x(element) = 0\n"
+    "velocity_x_set(element, 2ms)\n"
+    "endif\n"
+    "if position_x(element) > 2mt\n"
+    "velocity_x_set(element, -2ms)\n"
+    "endif\n"
+    "if position_x(element) < -2mt\n"
+    "velocity_x_set(element, 2ms)\n"
+    "endif\n"
+    "velocity_update(element)\n";
+
+std::string lines_crlf(std::string_view text) {
+  std::string s;
+  for (char ch : text) {
+    if (ch == '\n') s += '\r';
+    s += ch;
+  }
+  return s;
+}
+
+// ---- own formats -------------------------------------------------------------------------------
+
+Bytes camera_file() { return to_bytes(crlf({"; Korva camera", "fov=100"})); }
+
+Bytes background_file() { return to_bytes(crlf({"; Korva background", "color=" + std::to_string(cube(0, 1, 2))})); }
+
+Bytes shape_file(const Mesh& mesh) {
+  std::vector<std::string> lines = {"; Korva 3D shape", "vertices=" + std::to_string(mesh.vertices.size())};
+  auto num = [](float v) { return std::to_string(std::lround(v * 1000)); };
+  for (const auto& v : mesh.vertices) lines.push_back(num(v.x) + "|" + num(v.y) + "|" + num(v.z));
+  lines.push_back("faces=" + std::to_string(mesh.faces.size()));
+  for (const auto& f : mesh.faces) {
+    lines.push_back(std::to_string(f[0]) + "|" + std::to_string(f[1]) + "|" + std::to_string(f[2]));
+  }
+  return to_bytes(crlf(lines));
+}
+
+// One part line of a visual: visual number 1, texture, model, texture mode, plain colour.
+std::string visual_part(const char* image, const char* model, int32_t textured, int32_t r, int32_t g, int32_t b) {
+  return "1|" + std::string(image) + "|" + model + "|" + std::to_string(textured) +
+         "|3|0|0|0|0|0|0|25000|0|0|0|0|0|0|0|0|0|0|0|0|" + std::to_string(r) + "|" + std::to_string(g) + "|" +
+         std::to_string(b) + "|0|1|" + model + "|0";
+}
+
+// A recorded track: six minutes of nothing would be useless, so the default is one slow lap
+// of a circle of 3 m radius (record 0 absolute, the others frame-to-frame changes).
+Bytes track_file() {
+  Bytes b;
+  constexpr int32_t frames = 180;
+  int32_t px = 0, pz = 0, pr = 0;
+  for (int32_t i = 0; i <= frames; ++i) {
+    const double a = 2 * std::numbers::pi * i / frames;
+    const auto x = static_cast<int32_t>(std::lround(3 * 512000 * std::sin(a)));
+    const auto z = static_cast<int32_t>(std::lround(3 * 512000 * (1 - std::cos(a))));
+    const auto ry = static_cast<int32_t>(std::lround(184320.0 * i / frames));
+    if (i == 0) {
+      for (int32_t v : {x, 0, z, 0, ry, 0}) put_i32(b, v);
+    } else {
+      for (int32_t v : {x - px, 0, z - pz, 0, ry - pr, 0}) put_i32(b, v);
+    }
+    px = x;
+    pz = z;
+    pr = ry;
+  }
+  return b;
+}
+
+// A flat ground map at height 0, 200 m across: two triangles, listed in every cell.
+Bytes ground_map_file() {
+  constexpr int32_t extent = 200000;  // thousandths
+  constexpr int32_t h = extent / 2;
+  const int32_t triangles[2][9] = {{-h, 0, -h, h, 0, -h, h, 0, h}, {-h, 0, -h, h, 0, h, -h, 0, h}};
+  Bytes b;
+  put_text(b, "d3m.");
+  put_u32(b, 64);            // triangle block (as an address; only the difference counts)
+  put_u32(b, 64 + 2 * 36);   // cell table
+  put_i32(b, extent);
+  put_u32(b, 0);             // stamp: made by hand, from no model
+  b.resize(64, 0);
+  for (const auto& t : triangles) {
+    for (int32_t v : t) put_i32(b, v);
+  }
+  const uint32_t list = 2 * 36 + 65536;  // the one cell list, right after the cell table
+  for (int32_t i = 0; i < 128 * 128; ++i) put_u32(b, list);
+  put_u32(b, 2);
+  put_u32(b, 0);
+  put_u32(b, 36);
+  return b;
+}
+
+// ---- pictures ----------------------------------------------------------------------------------
+
+void text8(Image8& image, Typeface& face, std::string_view text, int32_t x, int32_t y, uint8_t ink) {
+  face.draw(text, x, y, [&](int32_t px, int32_t py, int32_t v) {
+    if (v >= 110) image.plot(px, py, ink);
+  });
+}
+
+Bytes error_image() {
+  // Unmistakably a missing texture: red and white stripes under a dark cross.
+  Image8 img(64, 64);
+  for (int32_t y = 0; y < 64; ++y) {
+    for (int32_t x = 0; x < 64; ++x) img.at(x, y) = ((x + y) / 8) % 2 ? cube(6, 0, 0) : 255;
+  }
+  for (int32_t i = 4; i < 60; ++i) {
+    for (int32_t d = -2; d <= 2; ++d) {
+      img.plot(i + d, i, cube(1, 0, 0));
+      img.plot(63 - i + d, i, cube(1, 0, 0));
+    }
+  }
+  return pcx_encode(img, gui_palette());
+}
+
+Bytes mini_map_image() {
+  // The virtual editor's map: a dark plan with a metre grid and the axes through the middle.
+  Image8 img(160, 80, cube(0, 0, 1));
+  for (int32_t y = 0; y < 80; ++y) {
+    for (int32_t x = 0; x < 160; ++x) {
+      if (x % 10 == 0 || y % 10 == 0) img.at(x, y) = cube(1, 1, 2);
+    }
+  }
+  img.fill(0, 40, 159, 40, cube(2, 3, 5));
+  img.fill(80, 0, 80, 79, cube(2, 3, 5));
+  return pcx_encode(img, gui_palette());
+}
+
+Bytes sprite_image() {
+  // A shaded ball on the transparent index 0.
+  Image8 img(32, 32, 0);
+  for (int32_t y = 0; y < 32; ++y) {
+    for (int32_t x = 0; x < 32; ++x) {
+      const double dx = x - 15.5, dy = y - 15.5;
+      if (dx * dx + dy * dy > 15.0 * 15.0) continue;
+      const double light = std::clamp(1.0 - std::hypot(dx + 5, dy + 5) / 26.0, 0.0, 1.0);
+      img.at(x, y) = light > 0.75 ? cube(5, 5, 5) : light > 0.5 ? cube(2, 3, 5) : light > 0.25 ? cube(0, 2, 4) : cube(0, 1, 3);
+    }
+  }
+  return pcx_encode(img, gui_palette());
+}
+
+Bytes counter_image(Typeface& bold) {
+  // Thirteen glyphs of equal size: 0..9, plus, minus, decimal point.
+  constexpr int32_t w = 14, h = 20;
+  Image8 img(13 * w, h, 0);
+  bold.set_pixel_size(18);
+  const char* glyphs = "0123456789+-.";
+  for (int32_t i = 0; i < 13; ++i) {
+    const std::string_view g(glyphs + i, 1);
+    const int32_t x = i * w + (w - bold.text_width(g)) / 2;
+    text8(img, bold, g, x, 16, 255);
+  }
+  return pcx_encode(img, gui_palette());
+}
+
+Bytes frame_image() {
+  // A full-screen backdrop with its own palette: a dusk gradient.
+  Palette p{};
+  for (int32_t i = 0; i < 256; ++i) {
+    const double t = i / 255.0;
+    p[i] = {static_cast<uint8_t>(20 + 60 * t), static_cast<uint8_t>(30 + 70 * t), static_cast<uint8_t>(70 + 110 * t)};
+  }
+  Image8 img(640, 480);
+  for (int32_t y = 0; y < 480; ++y) {
+    for (int32_t x = 0; x < 640; ++x) img.at(x, y) = static_cast<uint8_t>(255 - y * 255 / 479);
+  }
+  return pcx_encode(img, p);
+}
+
+Bytes ground_colour_image() {
+  // Ground colours for the default ground map: a plain field with a road across it.
+  Image8 img(128, 128, cube(1, 2, 1));
+  img.fill(56, 0, 71, 127, cube(2, 2, 2));
+  return pcx_encode(img, gui_palette());
+}
+
+Bytes jeep_image(int32_t n) {
+  // Six small side views of a jeep in different colours, for the editors' pictures.
+  static const uint8_t body[6] = {cube(0, 2, 4), cube(5, 1, 1), cube(1, 3, 1), cube(5, 4, 0), cube(2, 2, 2), cube(4, 1, 4)};
+  Image8 img(64, 40, 0);
+  const uint8_t c = body[(n - 1) % 6];
+  img.fill(6, 14, 58, 27, c);    // body
+  img.fill(20, 5, 44, 14, c);    // cabin
+  img.fill(24, 8, 40, 13, cube(3, 4, 5));  // window
+  for (int32_t cx : {17, 47}) {
+    for (int32_t y = 22; y < 38; ++y) {
+      for (int32_t x = cx - 8; x <= cx + 8; ++x) {
+        const int32_t d = (x - cx) * (x - cx) + (y - 30) * (y - 30);
+        if (d <= 49) img.at(x, y) = d <= 9 ? cube(4, 4, 4) : cube(0, 0, 0);
+      }
+    }
+  }
+  return pcx_encode(img, gui_palette());
+}
+
+// ---- groups ------------------------------------------------------------------------------------
+
+FileEntry file(std::string path, Bytes data) { return {std::move(path), std::move(data)}; }
+FileEntry text_file(std::string path, std::string_view text) { return {std::move(path), to_bytes(lines_crlf(text))}; }
+
+}  // namespace
+
+std::vector<std::string> installation_folders() {
+  return {"3dshapes", "bckgrnds", "brains", "sprites", "3dsfiles", "elements", "elements/myele", "frames",
+          "images", "projects", "projects/myprj", "projects/demo", "visuals", "sounds", "counters", "grndmaps",
+          "tracks", "cameras", "xvisuals", "temp", "data", "multilev", "korvaexe"};
+}
+
+std::vector<FileGroup> installation_files(const std::string& font_path, std::string& error) {
+  Typeface face, bold;
+  const std::string regular_path = font_path.empty() ? find_font_file(false) : font_path;
+  const std::string bold_path = font_path.empty() ? find_font_file(true) : font_path;
+  if (regular_path.empty() || !face.open(regular_path)) {
+    error = "no usable font (install fonts-dejavu-core or fonts-liberation, or give --font FILE)";
+    return {};
+  }
+  if (bold_path.empty() || !bold.open(bold_path)) bold.open(regular_path);
+
+  std::vector<FileGroup> groups;
+  groups.push_back({"math tables",
+                    {file("data/sinus.bin", make_sinus()), file("data/sinusbig.bin", make_sinusbig()),
+                     file("data/atan.bin", make_atan()), file("data/random.bin", make_random())}});
+
+  bold.set_pixel_size(14);
+  groups.push_back({"panel skins",
+                    {file("data/panels.pcx", pcx_encode(make_skin(SkinVariant::Editor, &bold), gui_palette())),
+                     file("data/panels2.pcx", pcx_encode(make_skin(SkinVariant::Player, &bold), gui_palette()))}});
+
+  FileGroup fonts{"fonts", {}};
+  face.set_pixel_size(13);
+  fonts.files.push_back(file("data/font.fnt", make_fnt(face)));
+  face.set_pixel_size(11);
+  fonts.files.push_back(file("data/font8.fnt", make_fnt(face)));
+  groups.push_back(std::move(fonts));
+
+  FileGroup images{"images", {}};
+  images.files.push_back(file("images/wait_.bmp", bmp_encode(make_screen("Loading", "Please wait...", &face, false))));
+  images.files.push_back(file("images/anykey_.bmp", bmp_encode(make_screen("Ready", "Press any key to start", &face, false))));
+  images.files.push_back(file("images/black_.bmp", bmp_encode(ImageRgb(640, 480))));
+  images.files.push_back(file("data/resume_.bmp", bmp_encode(make_screen("Resuming", "Loading your saved game...", &face, false))));
+  images.files.push_back(file("data/end_.bmp", bmp_encode(make_screen("Thanks for playing", "Press any key", &face, true))));
+  images.files.push_back(file("bckgrnds/bkgr000_.bmp", bmp_encode(make_sky())));
+  images.files.push_back(file("images/default_.bmp", bmp_encode(make_texture())));
+  images.files.push_back(file("xvisuals/default_.bmp", bmp_encode(make_texture())));
+  images.files.push_back(file("data/error.pcx", error_image()));
+  images.files.push_back(file("data/mini02.pcx", mini_map_image()));
+  images.files.push_back(file("sprites/default_.pcx", sprite_image()));
+  images.files.push_back(file("frames/default_.pcx", frame_image()));
+  images.files.push_back(file("counters/default_.pcx", counter_image(bold)));
+  images.files.push_back(file("grndmaps/default_.pcx", ground_colour_image()));
+  for (int32_t n = 1; n <= 6; ++n) images.files.push_back(file("images/jeep00" + std::to_string(n) + "_.pcx", jeep_image(n)));
+  groups.push_back(std::move(images));
+
+  groups.push_back({"sounds",
+                    {file("sounds/null_.wav", wav_encode(make_sound(SoundKind::Silence))),
+                     file("sounds/default_.wav", wav_encode(make_sound(SoundKind::Beep))),
+                     file("sounds/click_.wav", wav_encode(make_sound(SoundKind::Click))),
+                     file("sounds/blip_.wav", wav_encode(make_sound(SoundKind::Blip))),
+                     file("sounds/explode_.wav", wav_encode(make_sound(SoundKind::Explosion))),
+                     file("sounds/engine_.wav", wav_encode(make_sound(SoundKind::Engine))),
+                     file("sounds/pickup_.wav", wav_encode(make_sound(SoundKind::Pickup)))}});
+
+  FileGroup models{"models", {}};
+  for (int32_t n = 0; n <= 4; ++n) {
+    for (char half : {'a', 'b'}) {
+      models.files.push_back(file("data/hood" + std::to_string(n) + half + ".x", x_encode(make_hood(n, half), "")));
+    }
+  }
+  models.files.push_back(file("data/bndbox.x", x_encode(make_box(1, 1, 1), "")));
+  models.files.push_back(file("data/radius.x", x_encode(make_sphere(1, 8, 16, false), "")));
+  models.files.push_back(file("data/cross.x", x_encode(make_cross(1, 0.02f), "")));
+  const Mesh cube_mesh = make_box(0.5f, 0.5f, 0.5f);
+  models.files.push_back(file("3dsfiles/default_.3ds", tds_encode(cube_mesh, "cube")));
+  models.files.push_back(file("visuals/default_.3ds", tds_encode(cube_mesh, "cube")));
+  models.files.push_back(file("3dsfiles/ball_.3ds", tds_encode(make_sphere(0.4f, 10, 20, false), "ball")));
+  models.files.push_back(file("3dsfiles/floor_.3ds", tds_encode(make_box(5, 0.05f, 5), "floor")));
+  models.files.push_back(file("xvisuals/default_.x", x_encode(cube_mesh, "default_.bmp")));
+  groups.push_back(std::move(models));
+
+  groups.push_back({"default files",
+                    {file("cameras/default_.03d", camera_file()),
+                     file("bckgrnds/default_.g3d", background_file()),
+                     file("3dshapes/default_.a3d", shape_file(cube_mesh)),
+                     file("visuals/default_.v3d",
+                          to_bytes(crlf({visual_part("./images/default_.bmp", "./visuals/default_.3ds", 1, 255, 255, 255)}))),
+                     file("tracks/default_.i3d", track_file()),
+                     file("grndmaps/default_.m3d", ground_map_file()),
+                     text_file("brains/null_.brn", kBrainNull),
+                     text_file("brains/default_.brn", kBrainDefault),
+                     file("elements/myele/default_.ele",
+                          project_encode("A spinning cube", {{visual_record("Cube", "./visuals/default_.v3d", {}), kBrainSpin}}, ""))}});
+
+  // The current project of a fresh installation and the builder's first level: a new project
+  // as the editor starts one (the default camera alone).
+  const std::vector<DemoElement> fresh = {{join_record(default_record()), ""}};
+  const Bytes fresh_project = project_encode("New project", fresh, "./bckgrnds/bkgr000_.bmp|1|0");
+  groups.push_back({"new project",
+                    {file("projects/myprj/default.prj", fresh_project), file("projects/myprj/default.col", companion_encode(30, 100)),
+                     file("projects/myprj/default_.prj", fresh_project), file("projects/myprj/default_.col", companion_encode(30, 100))}});
+
+  groups.push_back({"example brains",
+                    {text_file("brains/spin_.brn", kBrainSpin), text_file("brains/slide_.brn", kBrainSlide),
+                     text_file("brains/bounce_.brn", kBrainBounce), text_file("brains/timeout_.brn", kBrainTimeout)}});
+
+  const std::vector<DemoElement> demo = {
+      {camera_record("Camera", {"0", "2.5", "-7", "12.000", "0"}), kDemoCamera},
+      {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
+      {visual_record("Cube", "./visuals/default_.v3d", {"0", "1", "1.5"}), kDemoSpin},
+      {visual_record("Ball", "./visuals/ball_.v3d", {"-2", "0.45", "0"}), kDemoSlide},
+  };
+  groups.push_back({"demo project",
+                    {file("visuals/floor_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/floor_.3ds", 0, 90, 140, 90)}))),
+                     file("visuals/ball_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/ball_.3ds", 0, 230, 120, 40)}))),
+                     file("projects/demo/demo.prj", project_encode("Korva demo: a spinning cube and a sliding ball", demo, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/demo/demo.col", companion_encode(30, 100))}});
+  return groups;
+}
+
+}  // namespace korva::mkdata
