@@ -9,7 +9,9 @@
 
 #include "core/files.h"
 #include "core/fixed_string.h"
+#include "core/frame.h"
 #include "core/pools.h"
+#include "core/settings.h"
 #include "core/ui_hooks.h"
 
 namespace korva {
@@ -48,6 +50,9 @@ struct Core {
   // Draws printed text on screen when no output file is selected (filled in by the 2D layer).
   std::function<void(std::string_view text, bool new_line)> screen_print;
   UiHooks ui;
+
+  Settings settings;  // the engine settings of "config.ini"
+  AppFrame frame;     // the screen (owned by the program) and the window-side state
 
   Core() = default;
   Core(const Core&) = delete;

@@ -29,4 +29,11 @@ void show_status(Core& c, std::string_view text) {
     print_stderr(text);
 }
 
+std::string ask_text(Core& c, int32_t min_width, std::string_view initial,
+                     std::string_view prompt) {
+  if (c.ui.input_box) return c.ui.input_box(min_width, initial, prompt);
+  print_stderr(prompt);
+  return std::string(initial);
+}
+
 }  // namespace korva

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace korva {
@@ -16,6 +17,9 @@ struct UiHooks {
       message_box;
   // The status panel ("Loading data, please wait..."); an empty text clears it.
   std::function<void(std::string_view text)> status;
+  // One-line text entry: the prompt's lines separated by "|"; returns the text as edited.
+  std::function<std::string(int32_t min_width, std::string_view initial, std::string_view prompt)>
+      input_box;
 };
 
 // A notice with a single " OK " button.
@@ -23,5 +27,7 @@ void show_message(Core& c, std::string_view text);
 // A question with two buttons; returns 1 (left) or 2 (right). Without a GUI, the left answer.
 int32_t ask_question(Core& c, std::string_view text, std::string_view left, std::string_view right);
 void show_status(Core& c, std::string_view text);
+// Asks for a line of text. Without a GUI, the initial text.
+std::string ask_text(Core& c, int32_t min_width, std::string_view initial, std::string_view prompt);
 
 }  // namespace korva

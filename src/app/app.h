@@ -1,0 +1,36 @@
+// The korva executable: start-up, the mode dispatcher and shutdown, one mode per process.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/system.h"
+
+namespace korva {
+
+// The whole life of the process for a command line (the arguments joined by blanks), in the
+// start-up order: numbers, clock and pools, folders and tables, network, settings, window and
+// device, settings again, panels, dispatcher, network close, shutdown. Returns 0.
+int32_t korva_run(App& app, std::string_view command_line);
+
+// The arguments after the program name joined by single blanks.
+std::string command_line_text(int argc, char** argv);
+
+// "runmode.ini" of the base folder: project path, mode, current element (a missing file or
+// missing lines read as empty and 0).
+struct RunMode {
+  std::string project;
+  int32_t mode = 0;
+  int32_t element = 0;
+};
+RunMode read_runmode(Core& c);
+
+// Until the modes exist: reads "runmode.ini", pumps once and returns.
+void dispatch(App& app);
+
+// Seams of the layers that arrive later; each does what start-up needs of it today.
+NetStart network_start(App& app);  // "netmode.ini" present: reports no network for now
+void network_close(App& app);
+void panels_setup(App& app);       // the 2D panel drawing for the primary surface's format
+
+}  // namespace korva

@@ -1,0 +1,123 @@
+// Process entry and exit: the start-up order, the window and device, and shutdown.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+#include "core/params.h"
+#include "core/paths.h"
+
+namespace korva {
+
+// The window's title field: 32 characters, the build's title padded with blanks.
+static constexpr char kWindowTitle[33] = "Korva                           ";
+
+static bool env_set(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v && std::strcmp(v, "0") != 0;
+}
+
+std::string command_line_text(int argc, char** argv) {
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line += ' ';
+    line += argv[i];
+  }
+  return line;
+}
+
+static void write_settings(App& app) {
+  if (settings_write(*app.core) || app.settings_write_failed) return;
+  app.settings_write_failed = true;
+  const std::string path = settings_path(*app.core);
+  std::fprintf(stderr, "korva: the settings could not be written to %s\n", path.c_str());
+}
+
+static std::string window_title() {
+  std::string t(kWindowTitle);
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  return t;
+}
+
+// Single instance, window and surfaces in the display mode, the device choice.
+static bool create_window_and_device(App& app) {
+  Core& c = *app.core;
+  if (!instance_lock_acquire(app.lock, *c.base_folder)) {
+    std::fprintf(stderr, "korva: another korva is still running in this folder\n");
+    return false;
+  }
+  const DisplayModeSize mode = display_mode_size(c.settings.display_mode);
+  platform::ScreenOptions o;
+  o.width = mode.width;
+  o.height = mode.height;
+  o.format = mode.bits == 32 ? platform::PixelFormat::Xrgb8888 : platform::PixelFormat::Rgb565;
+  o.headless = platform::headless_requested();
+  o.windowed = env_set("KORVA_WINDOWED");
+  o.title = window_title();
+  if (!platform::screen_open(app.screen, o)) {
+    error_box(c, "The display surfaces could not be created");
+    return false;
+  }
+  c.frame.screen = &app.screen;
+
+  platform::devices_probe(app.devices, app.screen);
+  const DeviceReconcile r =
+      reconcile_devices(c.settings, app.devices.hardware ? 1 : 0, app.devices.software);
+  write_settings(app);
+  if (r.choice == DeviceChoice::None) {
+    error_box(c, "Couldn't find a hardware rendering device.\nWhen run again, a software "
+                 "emulation device will be used instead");
+    return false;
+  }
+  const auto kind = r.choice == DeviceChoice::Hardware ? platform::DeviceKind::Hardware
+                                                       : platform::DeviceKind::Software;
+  if (!platform::devices_select(app.devices, kind)) {
+    error_box(c, "The rendering device could not be created");
+    return false;
+  }
+  return true;
+}
+
+static void write_screenshot(App& app) {
+  const char* file = std::getenv("KORVA_SCREENSHOT");
+  if (!file || !*file || app.screen.primary.pixels.empty()) return;
+  if (!platform::surface_write_png(app.screen.primary, file))
+    std::fprintf(stderr, "korva: the screenshot could not be written to %s\n", file);
+}
+
+// Device objects in their release order, then the pools.
+static void shutdown(App& app) {
+  write_screenshot(app);
+  platform::devices_release(app.devices);
+  platform::screen_hide(app.screen);
+  platform::screen_close(app.screen);
+  app.screen.back.pixels = {};
+  app.screen.primary.pixels = {};
+  if (app.core) app.core->frame.screen = nullptr;
+  instance_lock_release(app.lock);
+  app.system = System{};
+  app.core.reset();
+}
+
+int32_t korva_run(App& app, std::string_view command_line) {
+  // Pools, string arrays, folder strings and the tick divisor of the 1/4500 s clock.
+  app.core = core_create();
+  Core& c = *app.core;
+  app.system.core = &c;
+  parse_params(c, command_line);
+  path_init(c, current_folder());
+  app.net = network_start(app);
+  if (app.net != NetStart::Failed) {
+    settings_read(c);
+    if (create_window_and_device(app)) {
+      write_settings(app);
+      panels_setup(app);
+      dispatch(app);
+    }
+  }
+  network_close(app);
+  shutdown(app);
+  return 0;
+}
+
+}  // namespace korva

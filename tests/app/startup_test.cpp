@@ -1,0 +1,122 @@
+// The korva executable from start to exit: headless and under a virtual display, in empty
+// folders and with damaged settings.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/app.h"
+#include "platform/platform.h"
+
+namespace korva {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Startup : public ::testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    char tmpl[] = "/tmp/korva-start-XXXXXX";
+    dir = mkdtemp(tmpl);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // Runs korva in the folder with the given environment words; returns its exit code.
+  int run(const std::string& env, const std::string& args = "") {
+    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " +
+                            env + " '" KORVA_BINARY_DIR "/korva' " + args + " 2>stderr.txt";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string read(const std::string& name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+  void write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+};
+
+// Without a hardware device the software device is used and both device counts become 0.
+constexpr const char* kHeadlessConfig =
+    "[User-Modifiable Engine Settings]\r\n"
+    "AvailableRenderingDevices=0000000000\r\n"
+    "RenderingDevice=0000000000\r\n"
+    "AvailableDisplayModes=3F0000003F\r\n"
+    "DisplayMode=0100000001\r\n"
+    "Filtering=0300000003\r\n"
+    "Sound=0100000001\r\n"
+    "SoundMixing=0000000000\r\n"
+    "\r\n"
+    "[Engine Settings]\r\n"
+    "LegalDisplayModes=3F0000003F\r\n";
+
+TEST_F(Startup, HeadlessInAnEmptyFolderWritesSettingsAndAScreenshot) {
+  ASSERT_EQ(run("KORVA_HEADLESS=1 KORVA_SCREENSHOT=shot.png", "/1 /-2 junk"), 0);
+  EXPECT_EQ(read("config.ini"), kHeadlessConfig);
+  std::vector<uint8_t> rgb;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(platform::image_load_rgb((dir / "shot.png").string(), rgb, w, h));
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+  EXPECT_NE(read("stderr.txt").find("sinus.bin"), std::string::npos);
+}
+
+TEST_F(Startup, NoDisplayMeansHeadlessAndDamagedSettingsStartWithDefaults) {
+  // A 32-bit 800 x 600 mode survives; the garbage around it does not.
+  write("config.ini", "[User-Modifiable Engine Settings]\r\nDisplayMode=0800000008\r\n"
+                      "Sound=\xff\xfe\r\nFiltering=0300000004\r\n[Engine Settings\r\nLeg");
+  ASSERT_EQ(run("KORVA_SCREENSHOT=shot.png"), 0);
+  const std::string config = read("config.ini");
+  EXPECT_NE(config.find("DisplayMode=0800000008\r\n"), std::string::npos);
+  EXPECT_NE(config.find("Sound=0100000001\r\n"), std::string::npos);
+  EXPECT_NE(config.find("Filtering=0300000003\r\n"), std::string::npos);
+  std::vector<uint8_t> rgb;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(platform::image_load_rgb((dir / "shot.png").string(), rgb, w, h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+}
+
+TEST_F(Startup, SettingsThatCannotBeWrittenAreReportedAndTheRunGoesOn) {
+  fs::create_directory(dir / "config.ini");
+  write("runmode.ini", "demo.prj\r\n10\r\n0\r\n0\r\n0\r\n");
+  ASSERT_EQ(run("KORVA_HEADLESS=1"), 0);
+  const std::string err = read("stderr.txt");
+  EXPECT_NE(err.find("settings could not be written"), std::string::npos) << err;
+  // Once, although start-up writes the settings twice.
+  EXPECT_EQ(err.find("settings could not be written"), err.rfind("settings could not be written"));
+  // With "runmode.ini" the tables come from the data folder.
+  EXPECT_NE(err.find("/data/sinus.bin"), std::string::npos) << err;
+}
+
+TEST_F(Startup, OpensARealWindowUnderAVirtualDisplay) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  ASSERT_EQ(run("xvfb-run -a -s '-screen 0 1024x768x24' env KORVA_SCREENSHOT=shot.png"), 0);
+  EXPECT_EQ(read("stderr.txt").find("running headless"), std::string::npos) << read("stderr.txt");
+  EXPECT_NE(read("config.ini").find("[Engine Settings]"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "shot.png"));
+}
+
+TEST(Runmode, ReadsTheModeFileOfTheBaseFolder) {
+  char tmpl[] = "/tmp/korva-runmode-XXXXXX";
+  const fs::path dir = mkdtemp(tmpl);
+  auto core = core_create();
+  compute_base_folder(*core->base_folder, dir.string());
+  RunMode none = read_runmode(*core);
+  EXPECT_EQ(none.project, "");
+  EXPECT_EQ(none.mode, 0);
+  std::ofstream(dir / "runmode.ini", std::ios::binary) << "projects\\demo.prj\r\n3\r\n7\r\n0\r\n0\r\n";
+  RunMode m = read_runmode(*core);
+  EXPECT_EQ(m.project, "projects\\demo.prj");
+  EXPECT_EQ(m.mode, 3);
+  EXPECT_EQ(m.element, 7);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace korva

@@ -1,0 +1,167 @@
+// Golden pictures of the toolkit's screens as presented on the display surface. A picture is
+// compared with tests/editors/golden/NAME.png within a small tolerance; the picture of each run
+// is written beside the test binary (pictures/NAME.png). KORVA_UPDATE_GOLDEN=1 rewrites the
+// references.
+#include <cstdlib>
+
+#include "editors/editors.h"
+#include "gui_fixture.h"
+
+namespace korva::test {
+namespace {
+
+// Compares the screen's visible surface with the reference picture.
+void expect_golden(const platform::Screen& screen, const std::string& name) {
+  std::vector<uint8_t> rgb;
+  platform::surface_to_rgb(screen.primary, rgb);
+  const int32_t w = screen.primary.width, h = screen.primary.height;
+  const std::filesystem::path out = std::filesystem::path(KORVA_BINARY_DIR) / "tests/editors/pictures";
+  std::filesystem::create_directories(out);
+  ASSERT_TRUE(platform::png_write((out / (name + ".png")).string(), w, h, rgb.data()));
+  const std::string golden = std::string(KORVA_SOURCE_DIR) + "/tests/editors/golden/" + name + ".png";
+  const char* update = std::getenv("KORVA_UPDATE_GOLDEN");
+  if (update && *update == '1') {
+    ASSERT_TRUE(platform::png_write(golden, w, h, rgb.data()));
+    return;
+  }
+  std::vector<uint8_t> ref;
+  int32_t rw = 0, rh = 0;
+  ASSERT_TRUE(platform::image_load_rgb(golden, ref, rw, rh)) << "no reference " << golden;
+  ASSERT_EQ(rw, w);
+  ASSERT_EQ(rh, h);
+  // Font rendering may move a few edge pixels between FreeType versions; layout changes move
+  // thousands.
+  int32_t differing = 0;
+  for (size_t i = 0; i < rgb.size(); i += 3) {
+    const int32_t d = std::max({std::abs(rgb[i] - ref[i]), std::abs(rgb[i + 1] - ref[i + 1]),
+                                std::abs(rgb[i + 2] - ref[i + 2])});
+    differing += d > 24;
+  }
+  EXPECT_LE(differing, w * h / 500) << name << ": " << differing << " pixels differ";
+}
+
+// Snapshots the display at a given pump count while a modal box waits.
+struct Snapshot {
+  GuiFixture& f;
+  int64_t at;
+  bool taken = false;
+  std::string name;
+  Snapshot(GuiFixture& fixture, int64_t when, std::string picture)
+      : f(fixture), at(when), name(std::move(picture)) {
+    f.gui.io.pump = [this] {
+      pump(*f.core);
+      feed_input_script(f.script, f.input, f.core->pump_counter, f.screen.primary.width,
+                        f.screen.primary.height);
+      if (!taken && int64_t(f.core->pump_counter) == at) {
+        taken = true;
+        expect_golden(f.screen, name);
+      }
+    };
+  }
+};
+
+void draw_editor_window(Gui& g) {
+  gui_clear(g);
+  gui_window(g, 96, 64, 548, 420, true);
+  gui_reset_buttons(g);
+  gui_set_colour(g, gui_skin_colour(g, skin::kWindowTextX));
+  gui_print(g, "Element parameters", 120, 100);
+  const char* labels[] = {" Load ", " Save ", " Rename ", " Erase "};
+  for (int32_t i = 0; i < 4; ++i) {
+    const int32_t slot = gui_add_button(g, 120 + 100 * i, 130, 208 + 100 * i, 158, ButtonStyle::Raised);
+    gui_label_button(g, labels[i], slot);
+  }
+  gui_print(g, "Name", 120, 190);
+  const int32_t name = gui_add_button(g, 200, 184, 520, 212, ButtonStyle::Inset);
+  gui_field_text(g, "Red racing car", name);
+  gui_print(g, "Speed", 120, 230);
+  const int32_t speed = gui_add_button(g, 200, 224, 360, 252, ButtonStyle::Inset);
+  g.input->last_key = 0;
+  gui_edit_field(g, "12|.5", "", speed);
+  gui_raised_frame(g, 120, 280, 524, 396);
+  gui_inset_frame(g, 132, 292, 300, 384);
+  gui_print(g, "Frames: raised and inset", 320, 330);
+}
+
+TEST(GuiGolden, WindowWithButtonsAndFields) {
+  GuiFixture f;
+  draw_editor_window(f.gui);
+  f.mouse(330, 142);
+  gui_pump(f.gui);  // the mouse in panel coordinates
+  f.mouse(330, 142);
+  gui_present(f.gui);
+  expect_golden(f.screen, "window_640");
+}
+
+TEST(GuiGolden, QuestionBox) {
+  GuiFixture f;
+  f.script_input("5 key RETURN\n");
+  Snapshot shot(f, 2, "question_640");
+  f.mouse(400, 300);
+  EXPECT_EQ(gui_message_box(f.gui, "Erase the file \"car.brn\"?|It cannot be brought back.",
+                            " NO! ", " YES "),
+            1);
+  EXPECT_TRUE(shot.taken);
+}
+
+TEST(GuiGolden, Notices) {
+  GuiFixture f;
+  gui_clear(f.gui);
+  EXPECT_EQ(gui_message_box(f.gui, "Loading data, please wait...", "", ""), 0);
+  expect_golden(f.screen, "notice_640");
+  gui_message_box(f.gui, "", "", "");
+  EXPECT_EQ(gui_message_box(f.gui, "The project was saved.|3 elements, 2 brains.", "", ""), 0);
+  expect_golden(f.screen, "notice_lines_640");
+}
+
+TEST(GuiGolden, InputBoxWithTextAndCaret) {
+  GuiFixture f;
+  f.script_input("3 text my red car\n4 key LEFT\n5 key LEFT\n6 key LEFT\n30 key RETURN\n");
+  Snapshot shot(f, 20, "input_640");
+  EXPECT_EQ(gui_input_box(f.gui, 300, "", "Save recorded track as"), "my red car");
+  EXPECT_TRUE(shot.taken);
+}
+
+TEST(GuiGolden, InputBoxWithAPromptOfSeveralLines) {
+  GuiFixture f;
+  f.script_input("3 key END\n30 key RETURN\n");
+  Snapshot shot(f, 10, "input_lines_640");
+  EXPECT_EQ(gui_input_box(f.gui, 200, "myvisual",
+                          "Save visual as (blank to exit without saving)|The visual (.v3d) file "
+                          "will be saved to the|visuals/myvisual/ folder."),
+            "myvisual");
+  EXPECT_TRUE(shot.taken);
+}
+
+TEST(GuiGolden, CentredIn1024x768) {
+  GuiFixture f(1024, 768, platform::PixelFormat::Xrgb8888);
+  f.script_input("5 key DELETE\n");
+  Snapshot shot(f, 2, "question_1024");
+  EXPECT_EQ(gui_message_box(f.gui, "Do you want to save the changes?", " YES ", " NO! "), 2);
+  EXPECT_TRUE(shot.taken);
+}
+
+}  // namespace
+}  // namespace korva::test
+
+namespace korva::test {
+namespace {
+
+TEST(GuiGolden, DisplayAreaAndBackgroundBandTools) {
+  GuiFixture f;
+  f.script_input("3 mouse 300 200\n9 key ESC\n");
+  Snapshot shot(f, 5, "display_area_640");
+  GuiRect area{160, 120, 479, 359};
+  display_area_editor(f.gui, area);
+  EXPECT_TRUE(shot.taken);
+
+  GuiFixture f2;
+  f2.script_input("3 key F2\n4 key F2\n5 key F2\n9 key ESC\n");
+  Snapshot shot2(f2, 7, "background_band_640");
+  BackgroundBand band{150, 330, 0};
+  background_band_editor(f2.gui, band);
+  EXPECT_TRUE(shot2.taken);
+}
+
+}  // namespace
+}  // namespace korva::test
