@@ -19,21 +19,21 @@ struct Builder {
   }
   // The accumulator rule: a piece that would not fit is not appended at all.
   void append(std::string_view v) {
-    if (n + static_cast<int64_t>(v.size()) > kStrCapacity) return;
+    if (n + static_cast<int64_t>(v.size()) > kStrCapacity || v.empty()) return;
     std::memcpy(buf + n, v.data(), v.size());
     n += static_cast<int32_t>(v.size());
   }
 };
 
 FixedString& finish(Core& c, const Builder& b) {
-  std::memcpy(c.str.result.text, b.buf, static_cast<size_t>(b.n));
+  if (b.n > 0) std::memcpy(c.str.result.text, b.buf, static_cast<size_t>(b.n));
   c.str.result.len = b.n;
   return c.str.result;
 }
 
 FixedString& set_result(Core& c, std::string_view v) {
   size_t n = v.size() > size_t(kStrCapacity) ? size_t(kStrCapacity) : v.size();
-  std::memmove(c.str.result.text, v.data(), n);
+  if (n > 0) std::memmove(c.str.result.text, v.data(), n);
   c.str.result.len = static_cast<int32_t>(n);
   return c.str.result;
 }
@@ -78,13 +78,13 @@ void str_set(FixedString& target, std::string_view source) {
     return;
   }
   size_t n = source.size() > size_t(kStrCapacity) ? size_t(kStrCapacity) : source.size();
-  std::memmove(target.text, source.data(), n);
+  if (n > 0) std::memmove(target.text, source.data(), n);
   target.len = static_cast<int32_t>(n);
 }
 
 void str_cat(FixedString& target, std::string_view source) {
   int32_t len = static_cast<int32_t>(target.view().size());
-  if (len + static_cast<int64_t>(source.size()) > kStrCapacity) return;
+  if (len + static_cast<int64_t>(source.size()) > kStrCapacity || source.empty()) return;
   std::memmove(target.text + len, source.data(), source.size());
   target.len = len + static_cast<int32_t>(source.size());
 }
@@ -213,7 +213,7 @@ int32_t str_to_fixed3(std::string_view s) {
   if (dot2 != std::string_view::npos) fraction = fraction.substr(0, dot2);
   char joined[kStrCapacity + 3];
   size_t n = whole.size() > size_t(kStrCapacity) ? size_t(kStrCapacity) : whole.size();
-  std::memcpy(joined, whole.data(), n);
+  if (n > 0) std::memcpy(joined, whole.data(), n);
   for (size_t k = 0; k < 3; ++k) joined[n + k] = k < fraction.size() ? fraction[k] : '0';
   return str_to_int(std::string_view(joined, n + 3));
 }
