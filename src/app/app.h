@@ -25,7 +25,7 @@ struct RunMode {
 };
 RunMode read_runmode(Core& c);
 
-// Until the modes exist: reads "runmode.ini", pumps once and returns.
+// Reads "runmode.ini", prepares the project state, runs the one mode and saves what it changed.
 void dispatch(App& app);
 
 // Seams of the layers that arrive later; each does what start-up needs of it today.

@@ -1,7 +1,77 @@
-// The mode dispatcher's seam: reads the mode file and returns until the modes exist.
+// The mode dispatcher: "runmode.ini" chooses one mode; the dispatcher prepares the project
+// state, runs the mode, saves what the mode changed, and returns to shutdown.
+#include <cstdio>
+#include <cstring>
+
 #include "app/app.h"
+#include "app/run.h"
+#include "editors/editors.h"
+#include "model/model.h"
 
 namespace korva {
+namespace {
+
+enum Mode : int32_t {
+  kPlayer = 0, kEditorRun = 1, kCollisionEditor = 2, kVirtualEditor = 3, kParameterEditor = 5,
+  kBuilder = 6, kVisualEditor = 7, kExplosionGenerator = 8, kRenameTools = 9, kNothing = 10,
+  kBrainEditor = 13, kDisplayArea = 14, kBackgroundTool = 15,
+};
+
+// What a mode loads first and saves afterwards.
+struct ModeRow {
+  int32_t mode;
+  bool loads;
+  bool saves;
+  const char* name;  // of an editor this build does not have yet; nullptr when it runs here
+};
+
+constexpr ModeRow kModes[] = {
+    {kEditorRun, true, false, nullptr},
+    {kCollisionEditor, true, true, "collision channel editor"},
+    {kVirtualEditor, true, true, "virtual editor"},
+    {kParameterEditor, true, true, "element parameter editor"},
+    {kBuilder, false, false, "self-executable editor"},
+    {kVisualEditor, false, false, "visual editor"},
+    {kExplosionGenerator, false, false, "explosion generator"},
+    {kRenameTools, false, false, "animation rename tools"},
+    {kNothing, false, false, nullptr},
+    {kBrainEditor, true, true, "brain editor"},
+    {kDisplayArea, true, true, nullptr},
+    {kBackgroundTool, true, true, nullptr},
+};
+
+// Any other mode loads the project and does nothing else.
+ModeRow mode_row(int32_t mode) {
+  for (const auto& r : kModes)
+    if (r.mode == mode) return r;
+  return {mode, true, false, nullptr};
+}
+
+void lower_current_element(Model& m) {
+  if (m.current > m.last_index) m.current = m.last_index < 0 ? 0 : m.last_index;
+}
+
+// Mode 14: field 37's rectangle edited by dragging its corners.
+void run_display_area_tool(App& app) {
+  Core& c = *app.core;
+  const int32_t e = app.model->current;
+  if (e < 0 || e > app.model->last_index || !app.gui) return;
+  std::string field(element_field(c, e, fld::kScreen).view());
+  std::string edited = display_area_tool(*app.gui, field);
+  element_field_set(c, e, fld::kScreen, edited);
+}
+
+// Mode 15: an image for the 3D background, its repetitions and the background band. Returns
+// whether an image was picked (only then is anything saved).
+bool run_background_tool(App& app) {
+  // Picking the image needs the file browser, which this build does not have yet: without a
+  // pick nothing changes and nothing is saved.
+  std::fprintf(stderr, "korva: the file browser is not available in this build yet; "
+                       "the 3D background stays as it is\n");
+  return false;
+}
+
+}  // namespace
 
 RunMode read_runmode(Core& c) {
   RunMode m;
@@ -21,9 +91,59 @@ RunMode read_runmode(Core& c) {
 
 void dispatch(App& app) {
   Core& c = *app.core;
-  RunMode mode = read_runmode(c);
-  (void)mode;  // the modes of the editors, tools and player take it from here
+  Model& m = *app.model;
+  platform::screen_cursor_show(app.screen, false);
+  const RunMode rm = read_runmode(c);
+
+  // No key pressed before the start may reach the mode.
   pump(c);
+  drain_keys(app.input);
+
+  FixedString& marker = str_temp(c);
+  str_set(marker, *c.base_folder);
+  str_cat(marker, "noencrypt.txt");
+  c.no_scramble = file_exists(c, marker) != 0;
+  str_release(c, marker);
+
+  const ModeRow row = mode_row(rm.mode);
+  if (rm.mode == kPlayer) {
+    str_set(*c.data_folder, *c.base_folder);
+    str_set(*c.temp_path, *c.base_folder);
+    str_cat(*c.temp_path, "temp.tmp");
+    m.standalone = true;
+    m.run_flag = true;
+    std::fprintf(stderr, "korva: no runmode.ini here, and the stand-alone player is not "
+                         "available in this build yet\n");
+  } else {
+    str_set(*c.data_folder, *c.base_folder);
+    str_cat(*c.data_folder, "data/");
+    m.standalone = false;
+    std::memset(c.pool(Pool::BrainVars), 0, 2048 * 4);
+    std::memset(c.pool(Pool::ProjectTable), 0, static_cast<size_t>(pool_bytes(Pool::ProjectTable)));
+    read_editor_state(c, m);
+    for (int32_t guard = 0; app.input.mouse_buttons != 0 && guard < 1000; ++guard) pump(c);
+    if (row.loads) load_project(c, m, rm.project);
+    m.current = m.load_first = m.load_last = rm.element < 0 ? 0 : rm.element;
+  }
+
+  bool save = row.saves;
+  if (row.name) {
+    std::fprintf(stderr, "korva: the %s is not available in this build yet\n", row.name);
+    save = false;  // nothing was edited: leave the user's files as they are
+  } else if (rm.mode == kEditorRun) {
+    editor_run(app);
+  } else if (rm.mode == kDisplayArea) {
+    run_display_area_tool(app);
+  } else if (rm.mode == kBackgroundTool) {
+    save = run_background_tool(app);
+  }
+  if (rm.mode == kVirtualEditor || rm.mode == kParameterEditor) lower_current_element(m);
+
+  if (save && rm.mode != kPlayer) {
+    save_project(c, m, rm.project);
+    write_editor_state(c, m);
+  }
+  platform::screen_cursor_show(app.screen, true);
 }
 
 }  // namespace korva

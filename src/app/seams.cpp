@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "editors/gui.h"
 
 namespace korva {
 
@@ -18,6 +19,11 @@ NetStart network_start(App& app) {
 
 void network_close(App& app) { app.net = NetStart::NoNetwork; }
 
-void panels_setup(App& app) {}
+void panels_setup(App& app) {
+  app_wire(app);
+  app.gui = std::make_unique<Gui>();
+  gui_start(*app.gui, *app.core, &app.input, &app.screen);
+  if (app.scripted) app.gui->script = &app.script;
+}
 
 }  // namespace korva

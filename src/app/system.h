@@ -1,13 +1,22 @@
-// The program's own states: the korva executable owns the Core, the screen, the rendering
-// devices and the instance lock here, and wires the System context (core/system.h) to them.
-// Later subsystems add their states beside these.
+// The program's own states: the korva executable owns every subsystem state here and wires
+// the System context (core/system.h) to them.
 #pragma once
 #include <memory>
 
+#include "app/run.h"
+#include "brain/brain.h"
+#include "brain/brain_runner.h"
+#include "brain/machine.h"
 #include "core/core.h"
 #include "core/instance_lock.h"
 #include "core/system.h"
+#include "devices/input.h"
+#include "devices/input_script.h"
+#include "editors/gui.h"
+#include "model/model.h"
+#include "model/run_state.h"
 #include "platform/platform.h"
+#include "runtime/memory_blocks.h"
 
 namespace korva {
 
@@ -21,7 +30,35 @@ struct App {
   InstanceLock lock;
   NetStart net = NetStart::NoNetwork;
   bool settings_write_failed = false;  // reported once on stderr
+
+  std::unique_ptr<Model> model;
+  RunState run;
+  std::unique_ptr<BrainState> brain;
+  std::unique_ptr<Machine> machine;
+  std::unique_ptr<Blocks> blocks;
+  BrainRunner runner;
+  Input input;
+  InputScript script;
+  bool scripted = false;  // KORVA_INPUT gave a script
+  std::unique_ptr<Gui> gui;
+
+  // The run: asset sharing, the per-type loaders and the engine seams.
+  RunSeams seams;
+  int32_t asset_share[kAssetSlots] = {};
+  int32_t first_asset[256] = {};
+  int64_t track_recorded_bytes = 0;
+
+  // Test and demo controls (KORVA_MAX_FRAMES, KORVA_FAST) and what a run did.
+  int64_t max_frames = -1;
+  bool fast = false;
+  int64_t loop_frames = 0;
+  int64_t frames_rendered = 0;
+
   System system;  // pointers into the states above, handed to every subsystem
 };
+
+// Creates the subsystem states behind the Core, wires System, binds every keyword family and
+// connects input, scripted input and the panel GUI to the screen.
+void app_wire(App& app);
 
 }  // namespace korva

@@ -50,15 +50,6 @@ constexpr uint8_t kAnyKeyOrder[] = {
     59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 87, 88,  // F1..F12
 };
 
-// USB HID keyboard usages 0..99 to PC set-1 scan codes.
-constexpr uint8_t kUsbToScan[100] = {
-    0,  0,  0,  0,  30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50, 49, 24, 25,  // 0..19
-    16, 19, 31, 20, 22, 47, 17, 45, 21, 44, 2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  // 20..39
-    28, 1,  14, 15, 57, 12, 13, 26, 27, 43, 43, 39, 40, 41, 51, 52, 53, 58, 59, 60,  // 40..59
-    61, 62, 63, 64, 65, 66, 67, 68, 87, 88, 55, 70, 69, 82, 71, 73, 83, 79, 81, 77,  // 60..79
-    75, 80, 72, 69, 53, 55, 74, 78, 28, 79, 80, 81, 75, 76, 77, 71, 72, 73, 82, 83,  // 80..99
-};
-
 }  // namespace
 
 void input_key_down(Input& in, int32_t scan, bool character_waiting) {
@@ -185,17 +176,6 @@ bool any_input_down(const Input& in) {
   for (uint8_t s : kAnyKeyOrder)
     if (in.key_down[s]) return true;
   return false;
-}
-
-int32_t scan_code_from_usb(int32_t usage) {
-  if (usage >= 0 && usage < 100) return kUsbToScan[usage];
-  switch (usage) {
-    case 224: case 228: return kScanCtrl;    // left and right Ctrl
-    case 225: return kScanLeftShift;
-    case 229: return kScanRightShift;
-    case 226: case 230: return kScanAlt;     // left and right Alt
-    default: return 0;
-  }
 }
 
 }  // namespace korva

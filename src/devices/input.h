@@ -78,8 +78,4 @@ int32_t mouse_wheel(Input& in);                              // the kept value, 
 void typed_text_clear(Input& in);
 bool any_input_down(const Input& in);  // a key, mouse button or joystick button is down
 
-// PC set-1 scan code of a USB HID keyboard usage (the numbering SDL's scancodes use),
-// 0 for keys the system has no code for.
-int32_t scan_code_from_usb(int32_t usage);
-
 }  // namespace korva

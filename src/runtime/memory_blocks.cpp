@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/core.h"
+#include "engine/keyword_table.h"
 #include "core/system.h"
 #include "runtime/text_argument.h"
 
@@ -16,7 +17,7 @@ namespace {
 bool in_table(int32_t h) { return h >= 0 && h < kBlockEntries; }
 
 Block* live(System& s, int32_t h) {
-  if (!in_table(h) || !s.blocks->entry[h].data) return nullptr;
+  if (!s.blocks || !in_table(h) || !s.blocks->entry[h].data) return nullptr;
   return &s.blocks->entry[h];
 }
 
@@ -84,9 +85,13 @@ bool block_text(const Blocks& b, int32_t h, std::string_view& text) {
   return true;
 }
 
-int32_t a_create(System& s, int32_t n) { return allocate(*s.blocks, 4 * static_cast<int64_t>(n)); }
+int32_t a_create(System& s, int32_t n) {
+  return s.blocks ? allocate(*s.blocks, 4 * static_cast<int64_t>(n)) : kBlockTableFull;
+}
 
-int32_t str_create(System& s, int32_t n) { return allocate(*s.blocks, static_cast<int64_t>(n) + 1); }
+int32_t str_create(System& s, int32_t n) {
+  return s.blocks ? allocate(*s.blocks, static_cast<int64_t>(n) + 1) : kBlockTableFull;
+}
 
 void a_kill(System& s, int32_t h) {
   Block* blk = live(s, h);
@@ -125,7 +130,7 @@ int32_t a_dword_set(System& s, int32_t h, int32_t o, int32_t v) { return write(s
 int32_t a_load(System& s, int32_t name) {
   std::string path(text_argument(s, name));
   int64_t size = file_size(*s.core, path);
-  if (size <= 0) return 0;
+  if (size <= 0 || !s.blocks) return 0;
   int32_t h = allocate(*s.blocks, 4 * (size / 4 + 4));
   if (h < 0) return h;
   Block& blk = s.blocks->entry[h];
@@ -139,6 +144,20 @@ void a_save(System& s, int32_t h, int32_t name) {
   std::string path(text_argument(s, name));
   if (path.empty()) return;
   file_write_safely(path, blk->data.get(), blk->size);
+}
+
+void bind_memory_block_keywords(KeywordBindings& b) {
+  static const KeywordBinding kEntries[] = {
+      {"a_create", keyword_routine<a_create>},       {"str_create", keyword_routine<str_create>},
+      {"a_kill", keyword_routine<a_kill>},           {"a_size", keyword_routine<a_size>},
+      {"a", keyword_routine<a>},                     {"a_set", keyword_routine<a_set>},
+      {"a2", keyword_routine<a2>},                   {"a2_set", keyword_routine<a2_set>},
+      {"a_byte", keyword_routine<a_byte>},           {"a_word", keyword_routine<a_word>},
+      {"a_dword", keyword_routine<a_dword>},         {"a_byte_set", keyword_routine<a_byte_set>},
+      {"a_word_set", keyword_routine<a_word_set>},   {"a_dword_set", keyword_routine<a_dword_set>},
+      {"a_load", keyword_routine<a_load>},           {"a_save", keyword_routine<a_save>},
+  };
+  bind_all(b, kEntries);
 }
 
 }  // namespace korva

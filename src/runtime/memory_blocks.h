@@ -8,6 +8,7 @@
 namespace korva {
 
 struct System;
+struct KeywordBindings;
 
 constexpr int32_t kBlockEntries = 8192;
 // a_create, str_create and a_load answer this when every entry is in use.
@@ -48,5 +49,7 @@ int32_t a_word_set(System& s, int32_t h, int32_t o, int32_t v);
 int32_t a_dword_set(System& s, int32_t h, int32_t o, int32_t v);
 int32_t a_load(System& s, int32_t name);
 void a_save(System& s, int32_t h, int32_t name);
+
+void bind_memory_block_keywords(KeywordBindings& b);
 
 }  // namespace korva

@@ -9,6 +9,6 @@ namespace korva {
 struct System;
 
 // The view stays valid until the block is killed or the brains are compiled again.
-std::string_view text_argument(System& s, int32_t value);
+std::string_view text_argument(const System& s, int32_t value);
 
 }  // namespace korva

@@ -87,14 +87,6 @@ TEST_F(InputTest, MouseWheelAndJoystickAxes) {
   EXPECT_EQ(joystick_axis_value(4000, false), 122);
 }
 
-TEST_F(InputTest, UsbUsagesMapToPcScanCodes) {
-  struct Case { int usage, scan; } cases[] = {
-      {4, 30} /* A */, {41, 1} /* Escape */, {40, 28} /* Enter */, {82, 72} /* Up */,
-      {58, 59} /* F1 */, {69, 88} /* F12 */, {225, 42}, {229, 54}, {224, 29}, {226, 56}, {500, 0},
-  };
-  for (const auto& k : cases) EXPECT_EQ(scan_code_from_usb(k.usage), k.scan) << k.usage;
-}
-
 TEST_F(InputTest, ScriptedInputGoesThroughTheSameHandlers) {
   std::vector<std::string> errors;
   auto s = parse_input_script(

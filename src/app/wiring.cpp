@@ -1,0 +1,90 @@
+// Wiring of one system: the subsystem states behind the Core, the keyword table, input from
+// the window or from a script, and the panel GUI.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/app.h"
+#include "app/keyword_bindings.h"
+
+namespace korva {
+namespace {
+
+int64_t env_number(const char* name, int64_t fallback) {
+  const char* v = std::getenv(name);
+  if (!v || !*v) return fallback;
+  char* end = nullptr;
+  long long n = std::strtoll(v, &end, 10);
+  return (end && *end == 0 && n >= 0) ? n : fallback;
+}
+
+bool env_flag(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v && std::string_view(v) != "0";
+}
+
+void load_input_script(App& app) {
+  const char* file = std::getenv("KORVA_INPUT");
+  if (!file || !*file) return;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "korva: the input script %s cannot be read\n", file);
+    return;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  std::vector<std::string> errors;
+  app.script = parse_input_script(text.str(), errors);
+  for (const auto& e : errors) std::fprintf(stderr, "korva: %s: %s (skipped)\n", file, e.c_str());
+  app.scripted = true;
+}
+
+void connect_input(App& app) {
+  app.screen.on_input = [&app](const platform::InputEvent& e) {
+    using Kind = platform::InputEvent::Kind;
+    switch (e.kind) {
+      case Kind::KeyDown: input_key_down(app.input, e.scan, e.character_waiting); break;
+      case Kind::KeyUp: input_key_up(app.input, e.scan); break;
+      case Kind::Character: input_character(app.input, e.character, e.scan); break;
+      case Kind::Wheel: input_wheel(app.input, e.wheel * 120); break;
+    }
+  };
+  app.core->frame.mouse_sampled = [&app](int32_t x, int32_t y, int32_t buttons) {
+    if (app.scripted) return;  // the script owns the pointer
+    input_sample_mouse(app.input, x, y, buttons, app.screen.back.width, app.screen.back.height);
+  };
+}
+
+void connect_run_hooks(App& app) {
+  RunHooks& h = app.run.hooks;
+  h.any_input = [&app]() { return any_input_down(app.input) ? -1 : 0; };
+  h.process_input = [&app]() { pump(*app.core); };
+}
+
+}  // namespace
+
+void app_wire(App& app) {
+  Core& c = *app.core;
+  app.model = model_create();
+  app.brain = brain_create();
+  app.machine = machine_create();
+  app.blocks = std::make_unique<Blocks>();
+  System& s = app.system;
+  s.core = &c;
+  s.model = app.model.get();
+  s.run = &app.run;
+  s.brain = app.brain.get();
+  s.machine = app.machine.get();
+  s.blocks = app.blocks.get();
+  machine_attach(s);
+  bind_all_keywords(app.machine->keywords);
+
+  app.max_frames = env_number("KORVA_MAX_FRAMES", -1);
+  app.fast = env_flag("KORVA_FAST");
+  load_input_script(app);
+  connect_input(app);
+  connect_run_hooks(app);
+}
+
+}  // namespace korva

@@ -1,0 +1,89 @@
+// The brain machine: executes the x86 code of compiled brains inside the guest address space.
+// It runs the pre-decoded form of the CodeBuffer (built once per compile by machine_predecode),
+// turns a call of a keyword entry into a call of the bound C++ routine, and keeps gosub and
+// execute return addresses on the guest stack. Anything a brain could do wrong (bytes that
+// are no instruction, a memory operand outside the map, a stack overflow, execute nested too
+// deeply, an endless loop) ends in a brain fault, never in a host crash or hang.
+#pragma once
+#include <bitset>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "brain/brain.h"
+#include "brain/guest_memory.h"
+#include "brain/keyword_binding.h"
+#include "brain/predecoded.h"
+#include "brain/registers.h"
+#include "core/system.h"
+
+namespace korva {
+
+// A brain call (one element's brain in one brain step, with everything it executes) may take
+// at most this many taken jumps and gosub calls (every loop needs one per round). Straight-line
+// code needs none, and a real brain takes a few thousand at most, even one that loops over
+// every element; an endless goto loop reaches the limit in a few milliseconds.
+constexpr int64_t kBrainBranchBudget = int64_t(1) << 22;
+// execute may nest this deep (a brain executing a brain executing ...). Real brains nest a few
+// levels; an execute of itself would otherwise recurse until the guest stack overflows.
+constexpr int32_t kMaxExecuteDepth = 64;
+// Return addresses the guest stack holds.
+constexpr int32_t kStackSlots = static_cast<int32_t>(guest::kStackBytes / 4);
+
+struct BrainFault {
+  FaultKind kind = FaultKind::None;
+  uint32_t eip = 0;      // guest address of the faulting instruction
+  uint32_t address = 0;  // the memory or target address involved, if any
+};
+
+struct Machine {
+  GuestMemory memory;
+  KeywordBindings keywords;
+  Program program;
+
+  Registers regs;  // the registers as the last brain call left them (for tests and tools)
+  std::vector<uint8_t> stack = std::vector<uint8_t>(guest::kStackBytes);
+  std::vector<int32_t> stack_ops = std::vector<int32_t>(kStackSlots);  // return op per slot
+
+  int32_t execute_depth = 0;
+  int64_t budget = 0;
+  BrainFault fault;
+  int32_t current_handle = 0;  // edi of the brain that runs now
+  std::bitset<kKeywordRows> unbound_reported;  // "not available yet" shown once per run
+};
+
+std::unique_ptr<Machine> machine_create();
+
+// Maps the guest regions of the system: the Core's instance pool, the TempArea, LiteralPool
+// and CodeBuffer of s.brain, and the machine's own stack. Call once the states are wired.
+void machine_attach(System& s);
+
+// Builds the pre-decoded form of the compiled code [0, s.brain->out) from the brain entry of
+// every element (instance record word 84) and everything reachable from there. Call after
+// every compile_project_brains; it also starts a new run for the "not available" reports.
+void machine_predecode(System& s);
+// The same from explicit entry addresses (tests and tools).
+void machine_predecode_from(System& s, const std::vector<uint32_t>& entries);
+
+// Runs element handle's brain once, as the brain step does: edi = handle, a fresh guest stack,
+// a fresh budget. Returns false on a brain fault (left in s.machine->fault); the caller decides
+// what to stop and report. handle must be a record of the instance pool.
+[[nodiscard]] bool machine_call_brain(System& s, int32_t handle);
+
+// The `execute` keyword: runs e's brain at once inside the current brain, with edi = e, and
+// returns what it leaves in eax. A handle that is not an instance record does nothing and
+// returns 0. A fault inside is kept in s.machine->fault and ends the calling brain too.
+int32_t execute(System& s, int32_t e);
+
+// Binds the keywords the machine itself implements (`execute`).
+void bind_machine_keywords(KeywordBindings& b);
+
+// "what happened" of a fault, as the brain runtime error message shows it.
+std::string fault_text(const BrainFault& f);
+
+// The report of a fault in element index's brain: stops the brain (flags bit 1) and shows
+// "'" + element name + "' brain runtime ERROR!|" + what happened.
+void report_brain_fault(System& s, int32_t index, const BrainFault& f);
+
+}  // namespace korva

@@ -1,0 +1,14 @@
+// The simulation engine's public face: element handles, angles and the integer rotation rule,
+// the math tables, and the motion keywords.
+#pragma once
+
+#include "engine/element_access.h"
+#include "engine/math_tables.h"
+#include "engine/motion.h"
+#include "engine/rotation.h"
+
+namespace korva {
+struct KeywordBindings;
+// Binds every motion keyword (and its synonyms) into the machine's binding table.
+void bind_motion_keywords(KeywordBindings& b);
+}  // namespace korva

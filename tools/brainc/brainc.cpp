@@ -1,0 +1,82 @@
+// brainc: compiles brain files the way the engine compiles the brain of element 0 of a
+// one-element project (code at the start of the CodeBuffer) and prints the code bytes, a
+// disassembly, or the compile error text that the engine would show after "brain ERROR!|".
+//
+//   brainc [--hex] [--asm] [--editor] FILE.brn...
+//   brainc --run N FILE.brn...   runs N brain steps and prints the variables (run.cpp)
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "brain/brain.h"
+#include "core/core.h"
+#include "model/model.h"
+
+int brainc_run(std::string_view file, int32_t steps);  // run.cpp
+
+namespace {
+
+void usage() {
+  std::fprintf(stderr, "usage: brainc [--hex] [--asm] [--editor] FILE.brn...\n"
+                       "       brainc --run N FILE.brn...\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool hex = false, assembly = false;
+  korva::Pass pass = korva::Pass::Normal;
+  std::vector<std::string_view> files;
+  int32_t run_steps = -1;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    if (a == "--run" && i + 1 < argc) run_steps = std::atoi(argv[++i]);
+    else if (a == "--hex") hex = true;
+    else if (a == "--asm") assembly = true;
+    else if (a == "--editor") pass = korva::Pass::Editor;
+    else if (a.size() > 1 && a[0] == '-') {
+      usage();
+      return 2;
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.empty()) {
+    usage();
+    return 2;
+  }
+
+  int status = 0;
+  for (std::string_view file : files) {
+    if (run_steps >= 0) {
+      status |= brainc_run(file, run_steps);
+      continue;
+    }
+    auto c = korva::core_create();
+    auto m = korva::model_create();
+    auto b = korva::brain_create();
+    // The message box would show "'brainc' brain ERROR!|" + the error: print the error alone.
+    c->ui.message_box = [](std::string_view, std::string_view, std::string_view) { return 1; };
+    korva::str_set(korva::element_record(*c, 0), "brainc|||" + std::string(file));
+    m->last_index = 0;
+    korva::compile_project_brains(*c, *m, *b, pass);
+    if (b->brain_error) {
+      std::printf("%s\n", b->compile_error.c_str());
+      status = 1;
+      continue;
+    }
+    if (hex) {
+      std::string line;
+      char byte[4];
+      for (uint32_t i = b->brain_start; i < b->out; ++i) {
+        std::snprintf(byte, sizeof byte, i == b->brain_start ? "%02X" : " %02X", b->code[i]);
+        line += byte;
+      }
+      std::printf("%s\n", line.c_str());
+    }
+    if (assembly) std::printf("%s", korva::disassemble(*b, b->brain_start, b->out).c_str());
+  }
+  return status;
+}

@@ -1,0 +1,27 @@
+// brainc --run N: runs a brain for N brain steps as element 0 of an otherwise empty project and
+// prints each declared variable as name=value, in declaration order. Messages of the run
+// (brain faults, keywords not available yet) go to stderr.
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "app/keyword_bindings.h"
+#include "brain/brain_run.h"
+#include "brain/machine.h"
+#include "engine/engine.h"
+#include "runtime/memory_blocks.h"
+
+int brainc_run(std::string_view file, int32_t steps) {
+  auto blocks = std::make_unique<korva::Blocks>();
+  korva::BrainRunResult r =
+      korva::run_brain_file(file, steps, korva::bind_all_keywords, [&](korva::System& s) {
+        s.blocks = blocks.get();
+        korva::fill_math_tables(*s.core);
+      });
+  if (!r.compiled) {
+    std::printf("%s\n", r.compile_error.c_str());
+    return 1;
+  }
+  for (const auto& [name, value] : r.variables) std::printf("%s=%d\n", name.c_str(), value);
+  return 0;
+}
