@@ -12,6 +12,7 @@ struct RunState;      // the running project: exit code, frame period, tics (mod
 struct BrainState;    // compiled brains: code buffer, literals, temporaries (brain)
 struct Machine;       // guest memory and the brain machine (brain)
 struct Blocks;        // the brains' memory blocks (runtime)
+struct Overlays;      // 2D overlays: sprite, frame and counter images, text list, fonts (render)
 
 struct System {
   Core* core = nullptr;
@@ -20,6 +21,7 @@ struct System {
   BrainState* brain = nullptr;
   Machine* machine = nullptr;
   Blocks* blocks = nullptr;
+  Overlays* overlays = nullptr;
 };
 
 }  // namespace korva

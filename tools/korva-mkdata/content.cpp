@@ -271,6 +271,24 @@ Bytes sprite_image() {
   return pcx_encode(img, gui_palette());
 }
 
+// Further aspects of the default sprite ("default_.002" ...): the ball's highlight turns round
+// it, so that the default sprite is an animation.
+Bytes sprite_aspect_image(int32_t n) {
+  const double turn = (n - 1) * 3.14159265358979 / 2.0;
+  const double hx = -5.0 * std::cos(turn) + 5.0 * std::sin(turn);
+  const double hy = -5.0 * std::sin(turn) - 5.0 * std::cos(turn);
+  Image8 img(32, 32, 0);
+  for (int32_t y = 0; y < 32; ++y) {
+    for (int32_t x = 0; x < 32; ++x) {
+      const double dx = x - 15.5, dy = y - 15.5;
+      if (dx * dx + dy * dy > 15.0 * 15.0) continue;
+      const double light = std::clamp(1.0 - std::hypot(dx - hx, dy - hy) / 26.0, 0.0, 1.0);
+      img.at(x, y) = light > 0.75 ? cube(5, 5, 5) : light > 0.5 ? cube(2, 3, 5) : light > 0.25 ? cube(0, 2, 4) : cube(0, 1, 3);
+    }
+  }
+  return pcx_encode(img, gui_palette());
+}
+
 Bytes counter_image(Typeface& bold) {
   // Thirteen glyphs of equal size: 0..9, plus, minus, decimal point.
   constexpr int32_t w = 14, h = 20;
@@ -377,6 +395,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   images.files.push_back(file("data/error.pcx", error_image()));
   images.files.push_back(file("data/mini02.pcx", mini_map_image()));
   images.files.push_back(file("sprites/default_.pcx", sprite_image()));
+  for (int32_t n = 2; n <= 4; ++n) images.files.push_back(file("sprites/default_.00" + std::to_string(n), sprite_aspect_image(n)));
   images.files.push_back(file("frames/default_.pcx", frame_image()));
   images.files.push_back(file("counters/default_.pcx", counter_image(bold)));
   images.files.push_back(file("grndmaps/default_.pcx", ground_colour_image()));

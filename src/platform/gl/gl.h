@@ -1,0 +1,107 @@
+// The OpenGL device: renders viewports of an rm scene into a display surface. A pass starts by
+// copying the surface into an offscreen framebuffer (so 2D drawn before lies underneath), renders
+// any number of viewports, and copies back only the pixels the 3D drawing changed (so 2D drawn
+// after lies on top, and untouched pixels keep their exact values in 16-bit formats).
+// An OpenGL context (compatibility profile) must be current: see devices_make_current.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/rm/rm.h"
+
+namespace korva::gl {
+
+// Texture filtering, in the order of the engine's texture-quality setting.
+enum class TextureQuality : int32_t {
+  Nearest,
+  MipNearest,
+  LinearMipNearest,
+  Linear,
+  MipLinear,
+  LinearMipLinear,
+};
+
+struct Settings {
+  TextureQuality texture_quality = TextureQuality::Nearest;
+  bool dithering = true;                // ordered dither when reducing to 16-bit pixels
+  bool blended_transparency = true;     // textures with transparent texels are blended
+  bool sorted_transparency = true;      // transparent meshes are drawn last, back to front
+  bool view_dependent_specular = false; // specular from the true eye position (local viewer)
+  bool antialias = false;               // edges smoothed by multisampling (4 samples)
+};
+
+struct TextureEntry {
+  std::weak_ptr<rm::Texture> owner;  // detects a texture freed and its address reused
+  uint32_t id = 0;
+  uint32_t version = 0;
+  bool mipmaps = false;
+  bool has_alpha = false;
+};
+
+// A run of an expanded mesh's corners that share one texture.
+struct MeshRun {
+  rm::TexturePtr owner;
+  const rm::Texture* texture = nullptr;
+  int32_t first = 0;
+  int32_t count = 0;
+};
+
+// A mesh expanded into a vertex buffer, kept while the mesh is unchanged.
+struct MeshEntry {
+  std::weak_ptr<rm::Mesh> owner;
+  uint32_t version = 0;
+  uint32_t buffer = 0;
+  int32_t corners = 0;
+  std::vector<MeshRun> runs;
+};
+
+struct Stats {
+  int64_t triangles = 0;  // drawn in the current pass
+  int32_t viewports = 0;
+};
+
+struct Device {
+  bool ready = false;
+  Settings settings;
+  uint32_t fbo = 0;
+  uint32_t color = 0;  // colour texture of the framebuffer
+  uint32_t depth = 0;  // depth renderbuffer
+  int32_t width = 0;
+  int32_t height = 0;
+  // Anti-aliasing renders into a multisampled copy, resolved into the frame buffer at the end.
+  uint32_t ms_fbo = 0;
+  uint32_t ms_color = 0;
+  uint32_t ms_depth = 0;
+  int32_t ms_width = 0;
+  int32_t ms_height = 0;
+  bool multisampled = false;  // the current pass draws into the multisampled copy
+  bool in_pass = false;
+  std::vector<uint8_t> uploaded;  // the surface as it was copied in (RGBA, rows bottom-up)
+  std::vector<uint8_t> readback;
+  std::unordered_map<const rm::Texture*, TextureEntry> textures;
+  std::unordered_map<const rm::Mesh*, MeshEntry> meshes;
+  // Scratch arrays for expanding meshes into vertex arrays.
+  std::vector<float> positions, normals, uvs, colors;
+  Stats stats;
+  std::string renderer;
+};
+
+// Needs a current GL context; false when the context lacks framebuffer objects.
+bool device_init(Device& d);
+void device_release(Device& d);
+// Sets the texture filtering; returns the quality now in effect (Nearest when refused).
+TextureQuality device_set_texture_quality(Device& d, int32_t quality);
+
+// Starts a 3D pass over a surface: its pixels become the picture the 3D drawing lands on.
+bool render_begin(Device& d, const platform::Surface& s);
+// Clears the depth values inside the viewport's rectangle.
+void viewport_clear_depth(Device& d, const rm::Viewport& v);
+// Renders the scene below root through the viewport, with the root's fog and sort mode.
+void viewport_render(Device& d, const rm::Viewport& v, const rm::Frame& root);
+// Ends the pass: the changed pixels go back into the surface in its pixel format.
+bool render_end(Device& d, platform::Surface& s);
+
+}  // namespace korva::gl

@@ -1,0 +1,143 @@
+// Rendering and assets: the readers of the model, visual, shape, camera and background files,
+// and the building of their meshes for the retained-mode scene.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/rm/rm.h"
+
+namespace korva::render {
+
+// ---- Triangle lists (.3ds) ----
+
+// One triangle: x, y, z of its first, second and third corner.
+using Triangle = std::array<float, 9>;
+using TriangleList = std::vector<Triangle>;
+
+constexpr uint16_t kChunkMain = 0x4D4D;
+constexpr uint16_t kChunkEditor = 0x3D3D;
+constexpr uint16_t kChunkObject = 0x4000;
+constexpr uint16_t kChunkMesh = 0x4100;
+constexpr uint16_t kChunkVertices = 0x4110;
+constexpr uint16_t kChunkFaces = 0x4120;
+// A model that met fewer of the chunks above is not a model: the default one is read instead.
+constexpr int32_t kMinChunks = 5;
+// Files are read whole; anything bigger than this is refused rather than allocated.
+constexpr int64_t kMaxModelBytes = 64 << 20;
+
+// Walks a .3ds image in memory and appends its triangles (file x, y, z become x, z, y).
+// Returns the number of recognised chunks met, or -1 when the main chunk is wrong.
+int32_t tds_parse(const uint8_t* data, size_t size, TriangleList& out);
+// Reads a .3ds file into out (replacing its contents); falls back to the default model when
+// the file is missing, unreadable or lacks the needed chunks. Returns the triangle count.
+int32_t read_triangles(std::string_view path, TriangleList& out,
+                       std::string_view default_path = "3dsfiles/default_.3ds");
+// Mirrors a triangle list in x, keeping the corners clockwise.
+void mirror_triangles(TriangleList& list);
+
+// ---- Visual files (.v3d) ----
+
+// The fields of a part line the engine uses (fields are numbered from 1).
+struct VisualPart {
+  int32_t visual = 0;          // 1
+  std::string image;           // 2
+  std::string model;           // 3
+  int32_t texture_mode = 0;    // 4: 0 plain colour, else textured
+  int32_t quality = 3;         // 5: 0 wireframe, 1 unlit flat, 2 flat, 3 Gouraud
+  int32_t material = 0;        // 6: 0 or 5, the material's specular power
+  int32_t mirrored = 0;        // 7
+  int32_t flip = 0;            // 8: 1 reverses every face
+  int32_t flat_scene = 0;      // 10: 1 puts the part in the flat-shape scene
+  std::array<int32_t, 10> wrap{};  // 11..20, see wrap_from_part
+  std::array<int32_t, 4> color{};  // 25..28, each /256
+  int32_t uv_option = 0;       // 29: 1 texture coordinates per face instead of the wrap
+  std::string model2;          // 30
+};
+
+// Splits one part line; false when it is not a part line (no "|").
+bool parse_part(std::string_view line, VisualPart& out);
+// The wrap that fields 11..20 describe.
+rm::Wrap wrap_from_part(const VisualPart& p);
+
+// A .v3d file as loaded once and shared by every visual record that names it.
+struct VisualPartData {
+  VisualPart part;
+  TriangleList triangles;   // from field 3
+  TriangleList triangles2;  // from field 30
+};
+struct VisualFile {
+  std::string path;  // the file actually read (the default one after a fall-back)
+  std::vector<VisualPartData> parts;
+};
+
+// The part lines of a visual file's text, without reading their models. At most kMaxParts.
+constexpr int32_t kMaxParts = 4096;
+VisualFile parse_visual(std::string_view text);
+// Reads a visual file and the models of its parts; a missing file falls back to
+// visuals/default_.v3d. Lines are parsed; the models are read with read_triangles.
+std::shared_ptr<VisualFile> read_visual_file(std::string_view path,
+                                             std::string_view default_path = "visuals/default_.v3d");
+// Part `index` (0-based, file order) of visual `number`; nullptr when there is none.
+const VisualPartData* visual_part(const VisualFile& f, int32_t number, int32_t index);
+
+// Loaded visual files by path, so that records naming the same file share one copy.
+struct VisualCache {
+  std::map<std::string, std::shared_ptr<VisualFile>> files;
+};
+std::shared_ptr<VisualFile> visual_cache_get(VisualCache& cache, std::string_view path);
+
+// Loads textures once per image path (nullptr stays cached for images that fail).
+struct TextureCache {
+  std::map<std::string, rm::TexturePtr> textures;
+};
+rm::TexturePtr texture_load(TextureCache& cache, std::string_view path);
+
+// The mesh of one part: plain colour (fields 25..27 / 256) or the texture of field 2 with 32
+// shades, mapped by the wrap or per face; mirrored and flipped as the part asks.
+rm::MeshPtr build_part_mesh(const VisualPartData& p, TextureCache& textures);
+
+// ---- 3D shapes (.a3d) ----
+
+// Largest vertex and face counts a shape file may declare.
+constexpr int32_t kMaxShapeItems = 1 << 20;
+// Parses a shape text (vertices in thousandths); false when it declares nothing usable.
+bool parse_shape(std::string_view text, rm::Mesh& out);
+rm::MeshPtr read_shape(std::string_view path, std::string_view default_path = "3dshapes/default_.a3d");
+
+// ---- Cameras (.03d) and backgrounds (.g3d) ----
+
+struct CameraFile {
+  int32_t fov = 100;  // the value camera_fov_set takes
+};
+struct BackgroundFile {
+  int32_t color = 10;  // GUI palette index
+};
+// key=value text; unknown keys and bad values keep the defaults. A missing file gives them too.
+CameraFile parse_camera(std::string_view text);
+BackgroundFile parse_background(std::string_view text);
+CameraFile read_camera(std::string_view path);
+BackgroundFile read_background(std::string_view path);
+
+// ---- DirectX models (.x) ----
+
+struct XModel {
+  rm::FramePtr frame;  // root of the model's frames, with their meshes
+  std::vector<std::shared_ptr<rm::AnimationSet>> animation_sets;
+  std::string path;    // the file actually read
+};
+// Loads a model (with its textures from beside it) into a new frame tree. A file that cannot be
+// read falls back to default_path; false when that fails too.
+bool read_x(std::string_view path, XModel& out, TextureCache& textures,
+            std::string_view default_path = "xvisuals/default_.x");
+
+// ---- Files ----
+
+// Reads a whole file (at most max bytes); false when missing or bigger.
+bool read_whole_file(std::string_view path, std::vector<uint8_t>& out, int64_t max = kMaxModelBytes);
+
+}  // namespace korva::render

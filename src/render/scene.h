@@ -1,0 +1,180 @@
+// The 3D scene of a project run: four root frames, one scene object per element (frames of
+// visuals, shapes, models, lights and cameras, decals of flat shapes), the per-pass
+// synchronisation of frames with the elements' integer state, the render pass, and the state
+// behind the scene-wide rendering keywords. The run lifecycle fills ElementSetup (at build) and
+// ElementState (each pass) from the element and instance records and calls these functions.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gl/gl.h"
+#include "platform/platform.h"
+#include "platform/rm/rm.h"
+#include "render/render.h"
+
+namespace korva {
+struct Core;
+}
+
+namespace korva::render {
+
+// Element kinds, fixed by the extension of the element's visual file.
+enum class ElementKind : int32_t {
+  None, Camera, Shape3d, FlatShape, Sprite, Frame2d, Background, Counter, Track, Light, Visual, Model,
+};
+ElementKind kind_from_extension(std::string_view visual_path);
+
+// Coordinates authored for 640 x 480, in a display mode: codes 4 and 8 scale by 125/100,
+// 16 and 32 by 160/100 (adding 1 before the division), others keep them.
+int32_t display_scale(int32_t display_mode, int32_t v);
+
+// Radians per angle unit (1/512 degree).
+constexpr double kRadiansPerAngle = 3.14159265358979323846 / (180.0 * 512.0);
+constexpr int32_t kSpareAnimations = 50;  // bound to frames of their own, for splines
+
+struct SceneSettings {
+  int32_t display_mode = 1;
+  int32_t texture_quality = 0;   // 0..5
+  int32_t front_percent = 100;   // front plane in hundredths of a scene unit
+  int32_t clip_distance = 30;    // back plane in scene units
+  uint32_t background_color = 0; // 0xRRGGBB: scene background and fog colour
+  platform::PixelFormat format = platform::PixelFormat::Rgb565;
+  // The 3D background: image, hood shape 0..4, repetitions round the hood, mirrored second half.
+  std::string background_image = "bckgrnds/bkgr000_.bmp";
+  int32_t background_shape = 0;
+  int32_t background_repetitions = 1;
+  int32_t background_mirror = 0;
+  int32_t debug_display = 0;     // 1: the debug helper models are loaded
+  std::string data_folder = "data/";
+};
+
+// What the build reads from one element (the lifecycle fills it from the element's records).
+struct ElementSetup {
+  ElementKind kind = ElementKind::None;
+  std::string visual;             // the element's visual file
+  int32_t visual_number = 1;      // .v3d: the visual whose part lines are read
+  std::array<int32_t, 4> rect{};  // cameras: x1, y1, x2, y2 on a 640 x 480 screen
+  bool viewport = true;           // cameras: false when field 37 does not describe a viewport
+  bool active = true;
+  // Lights.
+  int32_t light_type = 1;         // 0 ambient, 1 point, 2 spot, 3 directional, 4 parallel point
+  uint32_t light_color = 0xffffff;
+  int32_t light_attenuation = 0;
+  // Flat shapes: the 32-bit image (XRGB) and the size exponent k (decal side 2^k / 5).
+  std::vector<uint32_t> image;
+  int32_t image_width = 0, image_height = 0;
+  int32_t size_exponent = 0;
+};
+
+// What each pass reads from one element's instance record.
+struct ElementState {
+  bool active = false;
+  bool shown = false;
+  std::array<int32_t, 3> position{};  // 512000 per scene unit
+  std::array<int32_t, 3> rotation{};  // 1/512 degree
+  std::array<int32_t, 3> scale{1000, 1000, 1000};
+  bool extra_rotation = false;
+  std::array<int32_t, 3> extra{};
+  // .x models: animation set index (-1 none), speed, tick and range, advanced by the pass.
+  int32_t animation_set = -1;
+  int32_t speed = 0;
+  int32_t tick = 0;
+  int32_t range_start = 0;
+  int32_t range_end = 0;
+};
+
+struct SceneElement {
+  ElementKind kind = ElementKind::None;
+  rm::FramePtr frame;
+  int32_t viewport = -1;  // index into Scene::viewports
+  rm::LightPtr light;
+  rm::TexturePtr flat;
+  std::shared_ptr<XModel> model;
+  std::shared_ptr<VisualFile> visual_file;
+  bool scaled_path = false;  // the last pass oriented the frame through the scale animation
+};
+
+// A volume-shadow copy in the overlay scene and the frame it follows.
+struct OverlayCopy {
+  rm::FramePtr copy;
+  rm::FramePtr source;
+};
+
+// Steps of the pass that belong to other parts of the system.
+struct RenderHooks {
+  std::function<bool()> surface_lost;                  // true while the primary surface is lost
+  std::function<void()> surface_restore;
+  std::function<void(platform::Surface&)> draw_frames;  // FRAME images, before the 3D pass
+  std::function<void(platform::Surface&)> background_fills;  // BACKGROUND rectangles
+  std::function<void(platform::Surface&)> draw_overlays;     // sprites, counters, text
+  std::function<void()> sound_update;                  // 3D listener and sound positions
+  std::function<void()> sound_commit;                  // deferred 3D sound settings
+  std::function<void()> flip;
+};
+
+struct Scene {
+  SceneSettings settings;
+  rm::FramePtr background, main, overlay, flat;
+  std::vector<SceneElement> elements;  // by element index
+  std::vector<rm::Viewport> viewports;
+  rm::AnimationPtr scaler;             // orients scaled visuals
+  std::array<rm::AnimationPtr, kSpareAnimations> spares{};
+  std::array<rm::FramePtr, 2> hoods{};  // the 3D background's two halves
+  rm::TexturePtr background_texture;
+  std::vector<std::shared_ptr<XModel>> debug_models;  // bounds box, radius, cross (hidden)
+  std::vector<OverlayCopy> overlay_copies;
+  VisualCache visuals;
+  TextureCache textures;
+  // Keyword state.
+  int32_t fog_start = 10240;  // in 1/512 scene unit
+  int32_t fog_end = 15360;
+  uint32_t fog_color = 0;     // 0xRRGGBB
+  bool fog_enabled = false;
+  int32_t background3d_mode = 0;
+  int32_t flats_last = 0;
+  float shadow_offset = 0.001f;
+  bool shadow_single_pass = true;
+  bool shadows = false;        // overlay passes run while volume shadows exist
+  bool rendered_once = false;  // the first render (before the loop) does not flip
+};
+
+// Builds the roots and every element's scene object. `device` may be null (no device settings).
+void scene_build(Scene& s, const SceneSettings& settings, const std::vector<ElementSetup>& elements,
+                 gl::Device* device);
+void scene_release(Scene& s);
+// Steps 3 to 5 of the synchronisation: hide every frame, show and place the active and shown
+// elements by kind, refresh the overlay copies. States are by element index.
+void scene_sync(Scene& s, const Core& c, std::vector<ElementState>& states);
+// The render pass over the back surface.
+void scene_render(Scene& s, const Core& c, std::vector<ElementState>& states, gl::Device& d,
+                  platform::Surface& back, const RenderHooks& hooks);
+
+// The frame orientation of the integer path: (0, 0, 1) and (0, 1, 0) in 16.16 fixed point,
+// turned by the extra rotation (when set) and by the element's rotation, x then z then y.
+void element_orientation(const Core& c, const ElementState& e, rm::vec3& direction, rm::vec3& up);
+// The rotation of the scaled path: Qx·Qz·Qy of the element's angles, the extra rotation's in front.
+rm::quat element_rotation(const ElementState& e);
+// The animation tick after one rendered frame (speed added, wrapped into the range).
+int32_t animation_tick_advance(int32_t tick, int32_t speed, int32_t lo, int32_t hi);
+
+// ---- Scene keywords ----
+void fog_set(Scene& s, int32_t start, int32_t end);
+int32_t fog_start(const Scene& s);
+int32_t fog_end(const Scene& s);
+void fog_color_set(Scene& s, int32_t r, int32_t g, int32_t b);
+void fogeffect_set(Scene& s, int32_t flag);
+int32_t clip_distance(const Scene& s);
+void camera_fov_set(Scene& s, int32_t element, int32_t a);
+void sort_mode_set(Scene& s, int32_t t);
+void poly_sort_mode_set(gl::Device& d, int32_t f);
+void specular_set(gl::Device& d, int32_t f);
+void dithering_set(gl::Device& d, int32_t f);
+void antialias_set(gl::Device& d, int32_t f);
+void background3d_set(Scene& s, int32_t m);
+void flats_priority_set(Scene& s, int32_t f);
+
+}  // namespace korva::render

@@ -1,0 +1,210 @@
+// Visual files (.v3d): part lines, their models, and the meshes built from them.
+#include <cmath>
+#include <unordered_map>
+
+#include "core/files.h"
+#include "core/fixed_string.h"
+#include "platform/platform.h"
+#include "render/render.h"
+
+namespace korva::render {
+
+namespace {
+
+// Field n (from 1) of a "|" separated line; empty when missing.
+std::string_view field(std::string_view line, int32_t n) {
+  size_t start = 0;
+  for (int32_t i = 1; i < n; ++i) {
+    const size_t bar = line.find('|', start);
+    if (bar == std::string_view::npos) return {};
+    start = bar + 1;
+  }
+  const size_t bar = line.find('|', start);
+  return line.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start);
+}
+
+int32_t number(std::string_view line, int32_t n) { return str_to_int(field(line, n)); }
+
+}  // namespace
+
+bool parse_part(std::string_view line, VisualPart& out) {
+  if (line.find('|') == std::string_view::npos) return false;
+  out = {};
+  out.visual = number(line, 1);
+  out.image = field(line, 2);
+  out.model = field(line, 3);
+  out.texture_mode = number(line, 4);
+  out.quality = number(line, 5);
+  out.material = number(line, 6);
+  out.mirrored = number(line, 7);
+  out.flip = number(line, 8);
+  out.flat_scene = number(line, 10);
+  for (int32_t i = 0; i < 10; ++i) out.wrap[size_t(i)] = number(line, 11 + i);
+  for (int32_t i = 0; i < 4; ++i) out.color[size_t(i)] = number(line, 25 + i);
+  out.uv_option = number(line, 29);
+  out.model2 = field(line, 30);
+  return true;
+}
+
+rm::Wrap wrap_from_part(const VisualPart& p) {
+  rm::Wrap w;
+  const int32_t kind = p.wrap[0];
+  w.kind = kind >= 0 && kind <= 3 ? static_cast<rm::WrapKind>(kind) : rm::WrapKind::Flat;
+  const float su = p.wrap[1] ? float(p.wrap[1]) / 1000.0f : 1.0f;
+  const float sv = p.wrap[2] ? float(p.wrap[2]) / 1000.0f : su;
+  w.scale = rm::vec2(su, sv);
+  w.offset = rm::vec2(float(p.wrap[3]) / 1000.0f, float(p.wrap[4]) / 1000.0f);
+  switch (p.wrap[5]) {  // the axis the wrap looks along (cylinders and spheres turn about up)
+    case 1: w.direction = rm::vec3(1, 0, 0); w.up = rm::vec3(0, 1, 0); break;
+    case 2: w.direction = rm::vec3(0, 1, 0); w.up = rm::vec3(0, 0, 1); break;
+    default: w.direction = rm::vec3(0, 0, 1); w.up = rm::vec3(0, 1, 0); break;
+  }
+  w.origin = rm::vec3(float(p.wrap[6]), float(p.wrap[7]), float(p.wrap[8])) / 1000.0f;
+  return w;
+}
+
+VisualFile parse_visual(std::string_view text) {
+  VisualFile f;
+  size_t start = 0;
+  while (start < text.size() && f.parts.size() < size_t(kMaxParts)) {
+    size_t nl = text.find('\n', start);
+    if (nl == std::string_view::npos) nl = text.size();
+    std::string_view line = text.substr(start, nl - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    start = nl + 1;
+    VisualPartData d;
+    if (parse_part(line, d.part)) f.parts.push_back(std::move(d));
+  }
+  return f;
+}
+
+std::shared_ptr<VisualFile> read_visual_file(std::string_view path, std::string_view default_path) {
+  constexpr int64_t kMaxVisualBytes = 4 << 20;
+  std::vector<uint8_t> bytes;
+  std::string used(path);
+  if (!read_whole_file(path, bytes, kMaxVisualBytes)) {
+    used = default_path;
+    if (!read_whole_file(default_path, bytes, kMaxVisualBytes)) bytes.clear();
+  }
+  auto f = std::make_shared<VisualFile>(
+      parse_visual(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+  f->path = used;
+  // Parts often name the same model (the second list is usually the first): read each once.
+  std::unordered_map<std::string, TriangleList> models;
+  auto model = [&](const std::string& name) -> const TriangleList& {
+    auto it = models.find(name);
+    if (it == models.end()) {
+      it = models.emplace(name, TriangleList()).first;
+      read_triangles(name, it->second);
+    }
+    return it->second;
+  };
+  for (auto& d : f->parts) {
+    d.triangles = model(d.part.model);
+    if (!d.part.model2.empty()) d.triangles2 = model(d.part.model2);
+    if (d.part.mirrored == 1) {
+      mirror_triangles(d.triangles);
+      mirror_triangles(d.triangles2);
+    }
+  }
+  return f;
+}
+
+const VisualPartData* visual_part(const VisualFile& f, int32_t number, int32_t index) {
+  int32_t seen = 0;
+  for (const auto& d : f.parts)
+    if (d.part.visual == number && seen++ == index) return &d;
+  return nullptr;
+}
+
+std::shared_ptr<VisualFile> visual_cache_get(VisualCache& cache, std::string_view path) {
+  const std::string key(path);
+  auto it = cache.files.find(key);
+  if (it != cache.files.end()) return it->second;
+  auto f = read_visual_file(path);
+  cache.files.emplace(key, f);
+  return f;
+}
+
+rm::TexturePtr texture_load(TextureCache& cache, std::string_view path) {
+  const std::string key(path);
+  auto it = cache.textures.find(key);
+  if (it != cache.textures.end()) return it->second;
+  std::vector<uint8_t> rgb;
+  int32_t w = 0, h = 0;
+  rm::TexturePtr t;
+  const PlatformText p = platform_path(path);
+  if (platform::image_load_rgb(p.c_str(), rgb, w, h)) t = rm::texture_create_rgb(rgb.data(), w, h);
+  cache.textures.emplace(key, t);
+  return t;
+}
+
+namespace {
+
+// Smooth normals across faces that meet at the same position (each face has its own corners).
+void smooth_normals(rm::Mesh& m) {
+  struct Key {
+    float x, y, z;
+    bool operator==(const Key& o) const { return x == o.x && y == o.y && z == o.z; }
+  };
+  struct Hash {
+    size_t operator()(const Key& k) const {
+      return std::hash<float>()(k.x) * 73856093u ^ std::hash<float>()(k.y) * 19349663u ^
+             std::hash<float>()(k.z) * 83492791u;
+    }
+  };
+  std::unordered_map<Key, rm::vec3, Hash> sums;
+  for (const auto& f : m.faces) {
+    const rm::vec3 n = rm::face_normal(m, f);
+    for (int32_t i : f.corners) {
+      const rm::vec3& v = m.vertices[size_t(i)];
+      sums[Key{v.x, v.y, v.z}] += n;
+    }
+  }
+  m.normals.resize(m.vertices.size());
+  for (size_t i = 0; i < m.vertices.size(); ++i) {
+    const rm::vec3 s = sums[Key{m.vertices[i].x, m.vertices[i].y, m.vertices[i].z}];
+    const float len = glm::length(s);
+    m.normals[i] = len > 0.0f && std::isfinite(len) ? s / len : rm::vec3(0, 1, 0);
+  }
+  ++m.version;
+}
+
+}  // namespace
+
+rm::MeshPtr build_part_mesh(const VisualPartData& d, TextureCache& textures) {
+  const VisualPart& p = d.part;
+  rm::MeshPtr m = rm::mesh_create();
+  const auto n = static_cast<int32_t>(d.triangles.size());
+  rm::mesh_reserve(*m, n * 3, n);
+  rm::TexturePtr texture;
+  if (p.texture_mode != 0) {
+    texture = texture_load(textures, p.image);
+    if (texture) texture->shades = 32;
+  }
+  const rm::vec4 color = texture ? rm::vec4(1.0f)
+                                 : rm::vec4(float(p.color[0]) / 256.0f, float(p.color[1]) / 256.0f,
+                                            float(p.color[2]) / 256.0f, 1.0f);
+  for (size_t i = 0; i < d.triangles.size(); ++i) {
+    const Triangle& t = d.triangles[i];
+    rm::vec3 a(t[0], t[1], t[2]), b(t[3], t[4], t[5]), c(t[6], t[7], t[8]);
+    if (p.flip == 1) std::swap(b, c);
+    const int32_t face = rm::mesh_add_triangle(*m, a, b, c, color);
+    m->faces[size_t(face)].texture = texture;
+    if (texture && p.uv_option == 1) {
+      // Per face: every triangle shows the whole image, alternate ones as the halves of a quad.
+      const int32_t v = m->faces[size_t(face)].corners[0];
+      const bool odd = i % 2;
+      rm::mesh_set_uv(*m, v, rm::vec2(0, 1));
+      rm::mesh_set_uv(*m, v + 1, odd ? rm::vec2(1, 0) : rm::vec2(0, 0));
+      rm::mesh_set_uv(*m, v + 2, odd ? rm::vec2(1, 1) : rm::vec2(1, 0));
+    }
+  }
+  if (texture && p.uv_option != 1) rm::mesh_apply_wrap(*m, wrap_from_part(p));
+  m->quality = p.quality >= 0 && p.quality <= 3 ? static_cast<rm::Quality>(p.quality) : rm::Quality::Gouraud;
+  if (m->quality == rm::Quality::Gouraud) smooth_normals(*m);
+  m->power = p.material == 5 ? 5.0f : 0.0f;
+  return m;
+}
+
+}  // namespace korva::render
