@@ -108,6 +108,8 @@ void object_pass(App& app) {
     ir_set(rec, ir::kCurrentAspect, ir_get(rec, ir::kFirstAspect));
     if (element_type(c, i) == kTypeCamera && (aspect_option(c, i) & 1))
       ir_set(rec, ir::kFlags, ir_get(rec, ir::kFlags) | ir::kFlagTranslucent);
+    // Elements start shown; brains hide and show them.
+    ir_set(rec, ir::kFlags, ir_get(rec, ir::kFlags) | ir::kFlagShown);
     for (int32_t off : {ir::kScaleX, ir::kScaleY, ir::kScaleZ})
       if (ir_get(rec, off) == 0) ir_set(rec, off, 1000);
   }

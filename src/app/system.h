@@ -15,7 +15,9 @@
 #include "editors/gui.h"
 #include "model/model.h"
 #include "model/run_state.h"
+#include "platform/gl/gl.h"
 #include "platform/platform.h"
+#include "render/scene.h"
 #include "runtime/memory_blocks.h"
 
 namespace korva {
@@ -48,6 +50,13 @@ struct App {
   int32_t first_asset[256] = {};
   int64_t track_recorded_bytes = 0;
 
+  // The 3D scene and the device that draws it; the 2D layers add their steps to render_hooks.
+  render::Scene scene;
+  gl::Device gl;
+  bool gl_ready = false;
+  std::vector<render::ElementState> element_states;
+  render::RenderHooks render_hooks;
+
   // Test and demo controls (KORVA_MAX_FRAMES, KORVA_FAST) and what a run did.
   int64_t max_frames = -1;
   bool fast = false;
@@ -60,5 +69,7 @@ struct App {
 // Creates the subsystem states behind the Core, wires System, binds every keyword family and
 // connects input, scripted input and the panel GUI to the screen.
 void app_wire(App& app);
+// The 3D scene's loaders and the build, render and release steps of a run.
+void connect_scene(App& app);
 
 }  // namespace korva

@@ -85,6 +85,7 @@ void app_wire(App& app) {
   load_input_script(app);
   connect_input(app);
   connect_run_hooks(app);
+  connect_scene(app);
 }
 
 }  // namespace korva

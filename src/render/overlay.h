@@ -32,7 +32,12 @@ struct Surface;
 namespace asset {
 constexpr int32_t kRecordBytes = 64;
 constexpr int32_t kSlots = 4096;
-constexpr int32_t kTag = 0;     // the file extension reversed: "d3e." sprite, "d3f." frame, "d3h." counter
+// The file extension reversed: "d3e." sprite, "d3f." frame, "d3h." counter.
+constexpr int32_t kTag = 0;
+// kOverlayMark + the image kind: what the drawing code trusts, so that a record is only ever
+// read as the image kind its loader made, whatever is written over the tag.
+constexpr int32_t kKind = 8;
+constexpr uint32_t kOverlayMark = 0x4C564F00u;  // "\0OVL"
 constexpr int32_t kImage = 4;   // index of the decoded image in Overlays::images
 constexpr int32_t kWidth = 12;  // image width (a counter: one glyph's width)
 constexpr int32_t kHeight = 16;
@@ -71,7 +76,7 @@ enum class ImageKind : int32_t { Sprite, Frame, Counter };
 
 struct OverlayImage {
   ImageKind kind = ImageKind::Sprite;
-  int32_t width = 0;   // Counter: one glyph
+  int32_t width = 0;  // Counter: one glyph
   int32_t height = 0;
   uint16_t palette[256] = {};  // colours in the 16-bit format of Overlays::palette_format
   // Sprite: the run list (four int32 per run, then its index bytes; ends with 0x7fffffff).
@@ -87,8 +92,9 @@ constexpr int32_t kGlyphPlus = 10, kGlyphMinus = 11, kGlyphPoint = 12;
 enum class TextOp : int32_t { Position = 0, Text = 1, Colour = 2, Number = 3 };
 struct TextCommand {
   TextOp op = TextOp::Position;
-  int32_t a = 0, b = 0, c = 0;  // Position: x, y; Text: slot; Colour: 0x00BBGGRR; Number: value, decimals, slot
-  std::string text;             // Text
+  int32_t a = 0, b = 0,
+          c = 0;  // Position: x, y; Text: slot; Colour: 0x00BBGGRR; Number: value, decimals, slot
+  std::string text;  // Text
 };
 // Commands beyond this many in one frame are dropped.
 constexpr int32_t kTextCommands = 1024;
@@ -118,6 +124,9 @@ struct Overlays {
 
   std::vector<TextCommand> text;
   int32_t text_colour = 0x00FFFFFF;  // color_set
+  // The print position and font of the core's text output when no output file is selected:
+  // set by print and print_num, moved on by every text printed there.
+  int32_t print_x = 0, print_y = 0, print_slot = 0;
 
   std::unique_ptr<FontLibrary, FontLibraryDeleter> fonts_lib;
   FontSlotPtr fonts[kFontSlots];
@@ -161,6 +170,13 @@ void sprites_and_counters_draw(System& s, platform::Surface& surface);
 void text_list_draw(System& s, platform::Surface& surface);
 // Empties the text list (start of every brain pass).
 void text_list_clear(System& s);
+// Text output of the core (print_text, print_line) when no output file is selected: appended to
+// the text list at the print position, which moves right by the text's width, and for a new
+// line back to the left edge and down one line of the font. screen_print_install points the
+// core's hook at it; the system must outlive the hook (screen_print_remove takes it away).
+void screen_print(System& s, std::string_view text, bool new_line);
+void screen_print_install(System& s);
+void screen_print_remove(System& s);
 
 // ---- Fonts ----
 // Replaces slot (clamped to 0..15) with face `name` at `height` pixels (negative: character
@@ -173,8 +189,10 @@ void fonts_release(System& s);
 // The family name of the face in slot ("" when the slot is empty).
 std::string font_family(System& s, int32_t slot);
 bool run_font_load(System& s, std::string_view path);
-// Width in pixels of text in slot (the run font where the slot is empty).
+// Width in pixels of text in slot, and the slot's line height (the run font where the slot is
+// empty).
 int32_t text_width(System& s, std::string_view text, int32_t slot);
+int32_t font_height(System& s, int32_t slot);
 // Draws text with its top-left corner at (x, y), colour 0x00BBGGRR, transparent background.
 void text_draw(System& s, platform::Surface& surface, std::string_view text, int32_t x, int32_t y,
                int32_t slot, int32_t colour);

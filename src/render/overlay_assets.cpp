@@ -113,13 +113,20 @@ int32_t load_image(System& s, int32_t slot, std::string_view path, ImageKind kin
   img.height = height;
   copy_palette(img, pixels + int64_t(width) * height);
   switch (kind) {
-    case ImageKind::Sprite: encode_runs(img, pixels); break;
-    case ImageKind::Frame: encode_rle(img, pixels); break;
-    case ImageKind::Counter: cut_glyphs(img, pixels, width); break;
+    case ImageKind::Sprite:
+      encode_runs(img, pixels);
+      break;
+    case ImageKind::Frame:
+      encode_rle(img, pixels);
+      break;
+    case ImageKind::Counter:
+      cut_glyphs(img, pixels, width);
+      break;
   }
   std::memset(record, 0, asset::kRecordBytes);
   put_word(record, asset::kTag, tag);
   put_word(record, asset::kImage, static_cast<uint32_t>(o.images.size()));
+  put_word(record, asset::kKind, asset::kOverlayMark | static_cast<uint32_t>(kind));
   put_word(record, asset::kWidth, static_cast<uint32_t>(img.width));
   put_word(record, asset::kHeight, static_cast<uint32_t>(img.height));
   o.images.push_back(std::move(img));
@@ -214,8 +221,11 @@ void overlay_object_init(System& s, int32_t index) {
       ir_set(record, ovr::kCounterSign, sign);
       break;
     }
-    case kTypeFrame: ir_set(record, ovr::kDrawCount, ovr::kFrameDrawsAtStart); break;
-    default: break;
+    case kTypeFrame:
+      ir_set(record, ovr::kDrawCount, ovr::kFrameDrawsAtStart);
+      break;
+    default:
+      break;
   }
 }
 

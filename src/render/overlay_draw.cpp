@@ -26,8 +26,8 @@ enum class Blend : int32_t { Opaque, Translucent };
 struct Writer {
   uint8_t* pixels;
   int32_t pitch;
-  bool wide;     // 32-bit surface
-  bool green6;   // 16-bit colours are RGB565 (else RGB555)
+  bool wide;    // 32-bit surface
+  bool green6;  // 16-bit colours are RGB565 (else RGB555)
   Blend blend;
 
   uint32_t widen(uint16_t c) const {
@@ -70,15 +70,18 @@ Writer writer_for(const Overlays& o, Surface& s, uint8_t* pixels, Blend blend) {
   return {pixels, s.pitch, s.format == PixelFormat::Xrgb8888, o.green6, blend};
 }
 
-const OverlayImage* image_of(const System& s, const uint8_t* asset_rec, uint32_t tag) {
+const OverlayImage* image_of(const System& s, const uint8_t* asset_rec, ImageKind kind) {
   if (!asset_rec) return nullptr;
-  uint32_t t = 0;
+  uint32_t mark = 0;
   int32_t index = 0;
-  std::memcpy(&t, asset_rec + asset::kTag, 4);
+  std::memcpy(&mark, asset_rec + asset::kKind, 4);
   std::memcpy(&index, asset_rec + asset::kImage, 4);
   const Overlays& o = *s.overlays;
-  if (t != tag || index < 0 || index >= static_cast<int32_t>(o.images.size())) return nullptr;
-  return &o.images[static_cast<size_t>(index)];
+  if (mark != (asset::kOverlayMark | static_cast<uint32_t>(kind)) || index < 0 ||
+      index >= static_cast<int32_t>(o.images.size()))
+    return nullptr;
+  const OverlayImage& img = o.images[static_cast<size_t>(index)];
+  return img.kind == kind ? &img : nullptr;
 }
 
 int32_t read_int(const uint8_t* p) {
@@ -173,7 +176,7 @@ void frames_draw(System& s, Surface& surface) {
   for (int32_t i = 0; i <= last; ++i) {
     uint8_t* record = s.core->pool(Pool::Instances) + int64_t(i) * kInstanceRecordBytes;
     if (!drawn(record) || ir_get(record, ovr::kDrawCount) <= 0) continue;
-    const OverlayImage* img = image_of(s, current_asset(s, record), kTagFrame);
+    const OverlayImage* img = image_of(s, current_asset(s, record), ImageKind::Frame);
     if (!img) continue;
     if (!pixels && !(pixels = platform::surface_lock(surface))) return;
     ir_set(record, ovr::kDrawCount, ir_get(record, ovr::kDrawCount) - 1);
@@ -214,7 +217,7 @@ void sprites_and_counters_draw(System& s, Surface& surface) {
         (ir_get(record, ir::kFlags) & ir::kFlagTranslucent) ? Blend::Translucent : Blend::Opaque;
     const Writer w = writer_for(o, surface, pixels, blend);
 
-    if (const OverlayImage* img = image_of(s, asset_rec, kTagSprite)) {
+    if (const OverlayImage* img = image_of(s, asset_rec, ImageKind::Sprite)) {
       Rect clip = screen;
       if (o.sprite_clipping)
         clip = intersect(screen, {ir_get(record, ovr::kClipX1), ir_get(record, ovr::kClipY1),
@@ -228,7 +231,7 @@ void sprites_and_counters_draw(System& s, Surface& surface) {
       }
       const Writer sw = single >= 0 ? writer_for(o, surface, pixels, Blend::Opaque) : w;
       draw_sprite(sw, *img, ir_get(record, ir::kPosX), ir_get(record, ir::kPosY), clip, single);
-    } else if (const OverlayImage* glyphs = image_of(s, asset_rec, kTagCounter)) {
+    } else if (const OverlayImage* glyphs = image_of(s, asset_rec, ImageKind::Counter)) {
       const int32_t x = ir_get(record, ovr::kCounterX);
       const int32_t y = ir_get(record, ovr::kCounterY);
       if (glyphs->width <= 0 || x < 0 || x >= surface.width || y < 0 ||
@@ -254,8 +257,8 @@ namespace {
 
 uint8_t* element(System& s, int32_t e) { return instance_at(s, e); }
 
-const OverlayImage* overlay_of(System& s, const uint8_t* record, uint32_t tag) {
-  return s.overlays ? image_of(s, current_asset(s, record), tag) : nullptr;
+const OverlayImage* overlay_of(System& s, const uint8_t* record, ImageKind kind) {
+  return s.overlays ? image_of(s, current_asset(s, record), kind) : nullptr;
 }
 
 void mouse(const System& s, int32_t& x, int32_t& y) {
@@ -294,20 +297,20 @@ int32_t sprite_clip_y2(System& s, int32_t e) {
 
 int32_t sprite_dim_x(System& s, int32_t e) {
   const uint8_t* r = element(s, e);
-  const OverlayImage* img = r ? overlay_of(s, r, kTagSprite) : nullptr;
+  const OverlayImage* img = r ? overlay_of(s, r, ImageKind::Sprite) : nullptr;
   return img ? img->width : 0;
 }
 
 int32_t sprite_dim_y(System& s, int32_t e) {
   const uint8_t* r = element(s, e);
-  const OverlayImage* img = r ? overlay_of(s, r, kTagSprite) : nullptr;
+  const OverlayImage* img = r ? overlay_of(s, r, ImageKind::Sprite) : nullptr;
   return img ? img->height : 0;
 }
 
 int32_t sprite_picked(System& s, int32_t e) {
   const uint8_t* r = element(s, e);
   if (!r || !drawn(r)) return 0;
-  const OverlayImage* img = overlay_of(s, r, kTagSprite);
+  const OverlayImage* img = overlay_of(s, r, ImageKind::Sprite);
   if (!img) return 0;
   int32_t mx, my;
   mouse(s, mx, my);
@@ -328,7 +331,7 @@ int32_t sprite_picked(System& s, int32_t e) {
 int32_t counter_picked(System& s, int32_t e) {
   const uint8_t* r = element(s, e);
   if (!r || !drawn(r)) return 0;
-  const OverlayImage* img = overlay_of(s, r, kTagCounter);
+  const OverlayImage* img = overlay_of(s, r, ImageKind::Counter);
   if (!img) return 0;
   int32_t shown[16];
   const int32_t n = counter_glyphs(r, shown);
@@ -339,7 +342,8 @@ int32_t counter_picked(System& s, int32_t e) {
   return hit ? -1 : 0;
 }
 
-int32_t sprite_3d_pos(System& s, int32_t e, int32_t dx, int32_t dy, int32_t sprite, int32_t camera) {
+int32_t sprite_3d_pos(System& s, int32_t e, int32_t dx, int32_t dy, int32_t sprite,
+                      int32_t camera) {
   const uint8_t* r = element(s, e);
   uint8_t* target = element(s, sprite);
   const int32_t camera_index = element_index_of(camera);

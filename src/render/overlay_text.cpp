@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -94,7 +95,9 @@ void blend_pixel(platform::Surface& s, uint8_t* pixels, int32_t x, int32_t y, in
     old = uint32_t(at[0]) | uint32_t(at[1]) << 8;
   uint8_t r, g, b;
   platform::unpack_rgb(s.format, old, r, g, b);
-  auto mix = [v](int32_t d, int32_t c) { return static_cast<uint8_t>((d * (255 - v) + c * v + 127) / 255); };
+  auto mix = [v](int32_t d, int32_t c) {
+    return static_cast<uint8_t>((d * (255 - v) + c * v + 127) / 255);
+  };
   uint32_t p = platform::pack_rgb(s.format, mix(r, colour & 255), mix(g, (colour >> 8) & 255),
                                   mix(b, (colour >> 16) & 255));
   if (s.format == platform::PixelFormat::Xrgb8888) {
@@ -189,7 +192,8 @@ bool font_create(System& s, std::string_view name, int32_t height, int32_t weigh
   }
   // A negative height is the character height, a positive one the cell height (ascent plus
   // descent); 0 asks for the default size.
-  const int64_t h = height == 0 ? 16 : std::min<int64_t>(std::llabs(int64_t(height)), kMaxFontHeight);
+  const int64_t h =
+      height == 0 ? 16 : std::min<int64_t>(std::llabs(int64_t(height)), kMaxFontHeight);
   FT_Size_RequestRec req{};
   req.type = height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM;
   req.height = static_cast<FT_Long>(h * 64);
@@ -231,6 +235,14 @@ int32_t text_width(System& s, std::string_view text, int32_t slot) {
   int32_t w = 0;
   for (char ch : text) w += glyph(*f, static_cast<uint8_t>(ch)).advance;
   return w;
+}
+
+int32_t font_height(System& s, int32_t slot) {
+  if (!s.overlays) return 0;
+  Overlays& o = *s.overlays;
+  FontSlot* f = slot_font(o, slot);
+  if (!f) return o.run_font_loaded ? o.run_font.height : 0;
+  return static_cast<int32_t>((f->face->size->metrics.height + 63) >> 6);
 }
 
 namespace {
@@ -281,9 +293,15 @@ void text_list_draw(System& s, platform::Surface& surface) {
   int32_t x = 0, y = 0, colour = o.text_colour;
   for (const TextCommand& c : o.text) {
     switch (c.op) {
-      case TextOp::Position: x = c.a, y = c.b; break;
-      case TextOp::Colour: colour = c.a; break;
-      case TextOp::Text: draw_text_locked(o, surface, pixels, c.text, x, y, c.a, colour); break;
+      case TextOp::Position:
+        x = c.a, y = c.b;
+        break;
+      case TextOp::Colour:
+        colour = c.a;
+        break;
+      case TextOp::Text:
+        draw_text_locked(o, surface, pixels, c.text, x, y, c.a, colour);
+        break;
       case TextOp::Number: {
         char digits[64];
         const int32_t decimals = std::clamp(c.b, 0, 9);
@@ -300,6 +318,7 @@ namespace {
 
 // Appends a colour, a position and one drawing command, or nothing when the list is full.
 void append(Overlays& o, int32_t x, int32_t y, TextCommand cmd) {
+  o.print_x = x, o.print_y = y;
   if (static_cast<int32_t>(o.text.size()) + 3 > kTextCommands) return;
   o.text.push_back({TextOp::Colour, o.text_colour, 0, 0, {}});
   o.text.push_back({TextOp::Position, x, y, 0, {}});
@@ -307,6 +326,31 @@ void append(Overlays& o, int32_t x, int32_t y, TextCommand cmd) {
 }
 
 }  // namespace
+
+void screen_print(System& s, std::string_view text, bool new_line) {
+  if (!s.overlays) return;
+  Overlays& o = *s.overlays;
+  const int32_t x = o.print_x, y = o.print_y;
+  if (!text.empty()) append(o, x, y, {TextOp::Text, o.print_slot, 0, 0, std::string(text)});
+  o.print_x = x + text_width(s, text, o.print_slot);
+  o.print_y = y;
+  if (new_line) {
+    o.print_x = 0;
+    o.print_y = y + font_height(s, o.print_slot);
+  }
+}
+
+void screen_print_install(System& s) {
+  if (!s.core) return;
+  System* sys = &s;
+  s.core->screen_print = [sys](std::string_view text, bool new_line) {
+    screen_print(*sys, text, new_line);
+  };
+}
+
+void screen_print_remove(System& s) {
+  if (s.core) s.core->screen_print = nullptr;
+}
 
 // ---- Keywords ----
 
@@ -320,12 +364,15 @@ void color_set(System& s, int32_t r, int32_t g, int32_t b) {
 
 void print_num(System& s, int32_t value, int32_t decimals, int32_t slot, int32_t x, int32_t y) {
   if (!s.overlays) return;
+  s.overlays->print_slot = clamp_slot(slot);
   append(*s.overlays, x, y, {TextOp::Number, value, decimals, clamp_slot(slot), {}});
 }
 
 void print(System& s, int32_t text, int32_t x, int32_t y, int32_t slot) {
   if (!s.overlays) return;
-  append(*s.overlays, x, y, {TextOp::Text, clamp_slot(slot), 0, 0, std::string(text_argument(s, text))});
+  s.overlays->print_slot = clamp_slot(slot);
+  append(*s.overlays, x, y,
+         {TextOp::Text, clamp_slot(slot), 0, 0, std::string(text_argument(s, text))});
 }
 
 }  // namespace korva

@@ -208,6 +208,13 @@ TEST_F(ViewFixture, PickFindsNearestPickableFrame) {
   expect_near(hits[0].position, vec3(1, 1, 0));
   EXPECT_NEAR(hits[0].distance, 3.0f, 1e-4f);
   EXPECT_TRUE(frame_ray_pick(*scene, nullptr, vec3(0), vec3(0)).empty());
+  // A clipped copy is hit only on the side of its planes that is drawn.
+  FramePtr clipped_frame = frame_create(scene.get());
+  ClippedPtr clipped = clipped_create(std::get<MeshPtr>(far_wall->visuals[0]));
+  clipped_add_plane(*clipped, vec3(0), vec3(1, 0, 0));
+  frame_add_visual(*clipped_frame, clipped);
+  EXPECT_EQ(frame_ray_pick(*clipped_frame, nullptr, vec3(2, 0, -1), vec3(0, 0, 1)).size(), 1u);
+  EXPECT_TRUE(frame_ray_pick(*clipped_frame, nullptr, vec3(-2, 0, -1), vec3(0, 0, 1)).empty());
 }
 
 TEST(RmAnimation, LinearSplineClosedAndScaleRotation) {

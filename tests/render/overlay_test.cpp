@@ -1,5 +1,7 @@
 // The 2D overlays: image loaders, FRAME draw counts, sprite clipping and blending, counters,
 // the text list and fonts, the keywords, and golden pictures of each kind of drawing.
+#include "render/overlay.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "brain/brain_run.h"
 #include "brain/keyword_binding.h"
 #include "core/core.h"
 #include "model/model.h"
 #include "platform/platform.h"
-#include "render/overlay.h"
 #include "runtime/memory_blocks.h"
+#include "runtime/runtime.h"
 
 using namespace korva;
 using platform::PixelFormat;
@@ -53,10 +56,10 @@ void write_pcx(const fs::path& path, int32_t w, int32_t h, const std::vector<uin
 }
 
 // Colours that survive the 16-bit reduction exactly (multiples of 8, greens of 4).
-const std::vector<Rgb> kColours = {
-    {0, 0, 0},     {248, 0, 0},   {0, 252, 0},   {0, 0, 248},   {248, 252, 0}, {0, 252, 248},
-    {248, 0, 248}, {128, 64, 32}, {32, 64, 128}, {200, 200, 200}, {64, 128, 64}, {248, 128, 0},
-    {128, 0, 248}, {248, 252, 248}};
+const std::vector<Rgb> kColours = {{0, 0, 0},     {248, 0, 0},     {0, 252, 0},   {0, 0, 248},
+                                   {248, 252, 0}, {0, 252, 248},   {248, 0, 248}, {128, 64, 32},
+                                   {32, 64, 128}, {200, 200, 200}, {64, 128, 64}, {248, 128, 0},
+                                   {128, 0, 248}, {248, 252, 248}};
 
 // A 16 x 16 sprite: a ring of colour 1 round a disc of colour 3, transparent corners.
 std::vector<uint8_t> ball() {
@@ -227,7 +230,7 @@ TEST_F(Overlay, LoadersBuildAssetRecordsAndFurtherAspects) {
   EXPECT_EQ(sprite_aspects_load(sys, 5, walk), 3);
   EXPECT_EQ(counter_load(sys, 8, write_digits()), 1);
   EXPECT_EQ(frame_load(sys, 9, path("missing.pcx")), 1);  // loads as one black pixel
-  EXPECT_EQ(sprite_load(sys, 4096, walk), 0);              // no such slot
+  EXPECT_EQ(sprite_load(sys, 4096, walk), 0);             // no such slot
 
   for (int32_t slot = 5; slot <= 7; ++slot) {
     const uint8_t* a = asset_record(sys, slot);
@@ -403,6 +406,8 @@ TEST_F(Overlay, SpriteKeywordsAndPicking) {
   clip(s, 0, 0, 639, 479);
   counter(c, 42, 200, 100, 100, 0, 0);
   const int32_t sh = element_handle(0), ch = element_handle(1);
+  // Whatever is written over the tag later, the record stays the image its loader made.
+  std::memcpy(asset_record(sys, 0), ".pcx", 4);
 
   EXPECT_EQ(sprite_dim_x(sys, sh), 16);
   EXPECT_EQ(sprite_dim_y(sys, sh), 16);
@@ -472,7 +477,7 @@ TEST_F(Overlay, CounterDigitsSignAndDecimalPoint) {
       {5, 10, 0, 1, "+05"},
       {1234, 1000, 10, 0, "123.4"},
       {-1234, 1000, 1, 1, "-1234."},
-      {98765, 100, 0, 0, "765"},     // places above the leading one are not shown
+      {98765, 100, 0, 0, "765"},  // places above the leading one are not shown
       {-2147483647 - 1, 1000000000, 0, 1, "-2147483648"},
       {7, 0, 0, 0, ""},
   };
@@ -571,6 +576,31 @@ TEST_F(Overlay, FontsResolveByNameAndClampSlots) {
   EXPECT_TRUE(same(at(9, 8), {0, 0, 0}));
 }
 
+TEST_F(Overlay, CoreTextOutputPrintsAtThePrintPosition) {
+  // The run font: every glyph a 2 x 4 cell.
+  std::vector<uint8_t> fnt = {'K', 'F', 'N', 'T', 1, 0, 32, 0, 224, 0, 4, 0, 3, 0, 0, 0};
+  for (int32_t i = 0; i < 224; ++i) fnt.insert(fnt.end(), {2, 0, 0, 0, 0, 0, 0, 0});
+  fnt.insert(fnt.end(), 8, 255);
+  std::ofstream(dir / "run.fnt", std::ios::binary)
+      .write(reinterpret_cast<const char*>(fnt.data()), std::streamsize(fnt.size()));
+  ASSERT_TRUE(run_font_load(sys, path("run.fnt")));
+  screen_print_install(sys);
+  print(sys, 0, 100, 50, 7);  // sets the print position and font (slot 7 is empty: run font)
+  print_text(*core, "abc");
+  print_line(*core, "de");
+  print_text(*core, "f");
+  ASSERT_EQ(overlays->text.size(), 12u);
+  const TextCommand* pos[3] = {&overlays->text[4], &overlays->text[7], &overlays->text[10]};
+  EXPECT_EQ(pos[0]->a, 100);
+  EXPECT_EQ(pos[1]->a, 106);  // after three 2-pixel characters
+  EXPECT_EQ(pos[1]->b, 50);
+  EXPECT_EQ(pos[2]->a, 0);  // the new line starts at the left edge, one line down
+  EXPECT_EQ(pos[2]->b, 54);
+  EXPECT_EQ(overlays->text[11].text, "f");
+  screen_print_remove(sys);
+  EXPECT_FALSE(core->screen_print);
+}
+
 // ---- Golden pictures ----
 
 TEST_F(Overlay, GoldenSprites) {
@@ -597,7 +627,8 @@ TEST_F(Overlay, GoldenSprites) {
     ir_set(d, ir::kPosX, 100), ir_set(d, ir::kPosY, 14);
     clip(d, 0, 0, 159, 119);
     overlays_draw(sys, screen.back);
-    expect_golden(screen.back, f == PixelFormat::Rgb565 ? "overlay_sprites_16" : "overlay_sprites_32");
+    expect_golden(screen.back,
+                  f == PixelFormat::Rgb565 ? "overlay_sprites_16" : "overlay_sprites_32");
   }
 }
 
@@ -622,13 +653,49 @@ TEST_F(Overlay, GoldenCounterAndText) {
   expect_golden(screen.back, "overlay_counter_text");
 }
 
+TEST_F(Overlay, BrainPrintsThroughTheKeywords) {
+  std::ofstream(dir / "printer.brn") << "var w=1\r\n"
+                                        "color_set(255, 128, 0)\r\n"
+                                        "print(\"Hello\", 10, 20, 3)\r\n"
+                                        "print_num(-42, 1, 2, 30, 40)\r\n"
+                                        "font_set(\"Arial\", 20, 700, 1)\r\n"
+                                        "w=sprite_dim_x(element)\r\n";
+  auto blocks = std::make_unique<Blocks>();
+  std::vector<std::string> shown;
+  const BrainRunResult r = run_brain_file(
+      path("printer.brn"), 1,
+      [](KeywordBindings& b) {
+        bind_runtime_keywords(b);
+        bind_overlay_keywords(b);
+      },
+      [&](System& brain_sys) {
+        brain_sys.overlays = overlays.get();
+        brain_sys.blocks = blocks.get();
+        brain_sys.core->ui.message_box = [&](std::string_view t, std::string_view,
+                                             std::string_view) {
+          shown.emplace_back(t);
+          return 1;
+        };
+      });
+  ASSERT_TRUE(r.compiled) << r.compile_error;
+  EXPECT_TRUE(shown.empty()) << shown.front();
+  ASSERT_EQ(overlays->text.size(), 6u);
+  EXPECT_EQ(overlays->text[0].a, 0x0080FF);
+  EXPECT_EQ(overlays->text[2].text, "Hello");
+  EXPECT_EQ(overlays->text[2].a, 3);
+  EXPECT_EQ(overlays->text[5].a, -42);
+  EXPECT_EQ(font_family(sys, 1), "Liberation Sans");
+  ASSERT_EQ(r.variables.size(), 1u);
+  EXPECT_EQ(r.variables[0].second, 0);  // not a sprite
+}
+
 TEST(OverlayBinding, EveryOverlayKeywordIsARow) {
   KeywordBindings b;
   bind_overlay_keywords(b);
-  for (const char* name : {"sprite_clip_set", "sprite_clip_x1", "sprite_clip_x2", "sprite_clip_y1",
-                           "sprite_clip_y2", "sprite_dim_x", "sprite_dim_y", "sprite_picked",
-                           "counter_picked", "sprite_3d_pos", "font_set", "color_set", "print_num",
-                           "print"}) {
+  for (const char* name :
+       {"sprite_clip_set", "sprite_clip_x1", "sprite_clip_x2", "sprite_clip_y1", "sprite_clip_y2",
+        "sprite_dim_x", "sprite_dim_y", "sprite_picked", "counter_picked", "sprite_3d_pos",
+        "font_set", "color_set", "print_num", "print"}) {
     KeywordBindings probe;
     ASSERT_TRUE(bind_keyword(probe, name, [](System&, Registers&) {})) << name;
     bool same_row_bound = false;

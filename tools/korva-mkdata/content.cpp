@@ -63,6 +63,23 @@ std::string camera_record(const char* name, const Placement& at) {
   return join_record(f);
 }
 
+// A LIGHT-type element; field 37 holds "type/colour/attenuation" (see docs/file-formats.md).
+std::string light_record(const char* name, const Placement& at, const char* light) {
+  std::vector<std::string> f = default_record();
+  f[0] = name;
+  f[1] = "./visuals/light_.l3d";
+  f[4] = at.x;
+  f[5] = at.y;
+  f[6] = at.z;
+  f[10] = at.pitch;
+  f[11] = at.yaw;
+  f[34] = "0";
+  f[35] = "10";  // LIGHT-type element
+  f[36] = light;
+  f[39] = "0";
+  return join_record(f);
+}
+
 // ---- brains ------------------------------------------------------------------------------------
 
 const char* const kBrainNull = "; An empty brain: the element does nothing by itself.\n";
@@ -153,7 +170,7 @@ std::string lines_crlf(std::string_view text) {
 
 // ---- own formats -------------------------------------------------------------------------------
 
-Bytes camera_file() { return to_bytes(crlf({"; Korva camera", "fov=100"})); }
+Bytes camera_file() { return to_bytes(crlf({"; Korva camera", "fov=320"})); }
 
 Bytes background_file() { return to_bytes(crlf({"; Korva background", "color=" + std::to_string(cube(0, 1, 2))})); }
 
@@ -435,6 +452,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
                      file("visuals/default_.v3d",
                           to_bytes(crlf({visual_part("./images/default_.bmp", "./visuals/default_.3ds", 1, 255, 255, 255)}))),
                      file("tracks/default_.i3d", track_file()),
+                     text_file("visuals/light_.l3d", "; A light: its type, colour and attenuation are field 37 of the element.\n"),
                      file("grndmaps/default_.m3d", ground_map_file()),
                      text_file("brains/null_.brn", kBrainNull),
                      text_file("brains/default_.brn", kBrainDefault),
@@ -458,6 +476,8 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
       {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
       {visual_record("Cube", "./visuals/default_.v3d", {"0", "1", "1.5"}), kDemoSpin},
       {visual_record("Ball", "./visuals/ball_.v3d", {"-2", "0.45", "0"}), kDemoSlide},
+      {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
+      {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
   };
   groups.push_back({"demo project",
                     {file("visuals/floor_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/floor_.3ds", 0, 90, 140, 90)}))),

@@ -152,8 +152,8 @@ static bool ray_triangle(vec3 o, vec3 d, vec3 a, vec3 b, vec3 c, float& t) {
   return t >= 0.0f && std::isfinite(t);
 }
 
-static void pick_mesh(Frame& f, const Mesh& m, int32_t visual, const mat4& to_ref, vec3 o, vec3 d,
-                      std::vector<PickHit>& hits) {
+static void pick_mesh(Frame& f, const Mesh& m, const std::vector<ClipPlane>* planes, int32_t visual,
+                      const mat4& to_ref, vec3 o, vec3 d, std::vector<PickHit>& hits) {
   // Work in the mesh's coordinates, then express the hit in the ray's reference frame.
   const mat4 from_ref = glm::inverse(to_ref);
   const vec3 lo = vec3(from_ref * vec4(o, 1.0f));
@@ -170,6 +170,12 @@ static void pick_mesh(Frame& f, const Mesh& m, int32_t visual, const mat4& to_re
                       m.vertices[size_t(c[2])], t))
       continue;
     if (best >= 0.0f && t >= best) continue;
+    if (planes) {  // a clipped mesh is hit only where it is drawn
+      const vec3 p = lo + ld * t;
+      bool inside = true;
+      for (const auto& pl : *planes) inside = inside && glm::dot(p - pl.point, pl.normal) >= 0.0f;
+      if (!inside) continue;
+    }
     best = t;
     h.frame = &f;
     h.mesh = &m;
@@ -187,9 +193,13 @@ static void pick_frame(Frame& f, const mat4& ref_inverse, vec3 o, vec3 d,
   const mat4 to_ref = ref_inverse * frame_world(f);
   for (size_t i = 0; i < f.visuals.size(); ++i) {
     const Mesh* m = nullptr;
+    const std::vector<ClipPlane>* planes = nullptr;
     if (auto mp = std::get_if<MeshPtr>(&f.visuals[i])) m = mp->get();
-    if (auto cp = std::get_if<ClippedPtr>(&f.visuals[i]); cp && *cp) m = (*cp)->mesh.get();
-    if (m) pick_mesh(f, *m, static_cast<int32_t>(i), to_ref, o, d, hits);
+    if (auto cp = std::get_if<ClippedPtr>(&f.visuals[i]); cp && *cp) {
+      m = (*cp)->mesh.get();
+      planes = &(*cp)->planes;
+    }
+    if (m) pick_mesh(f, *m, planes, static_cast<int32_t>(i), to_ref, o, d, hits);
   }
   for (auto& c : f.children) pick_frame(*c, ref_inverse, o, d, hits);
 }
