@@ -77,6 +77,8 @@ void app_wire(App& app) {
   s.brain = app.brain.get();
   s.machine = app.machine.get();
   s.blocks = app.blocks.get();
+  s.scene = &app.scene;
+  s.gl = &app.gl;
   machine_attach(s);
   bind_all_keywords(app.machine->keywords);
 

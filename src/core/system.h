@@ -14,6 +14,13 @@ struct Machine;       // guest memory and the brain machine (brain)
 struct Blocks;        // the brains' memory blocks (runtime)
 struct Overlays;      // 2D overlays: sprite, frame and counter images, text list, fonts (render)
 
+namespace render {
+struct Scene;         // the 3D scene of a run (render)
+}
+namespace gl {
+struct Device;        // the OpenGL device that draws it (platform/gl)
+}
+
 struct System {
   Core* core = nullptr;
   Model* model = nullptr;
@@ -22,6 +29,8 @@ struct System {
   Machine* machine = nullptr;
   Blocks* blocks = nullptr;
   Overlays* overlays = nullptr;
+  render::Scene* scene = nullptr;
+  gl::Device* gl = nullptr;
 };
 
 }  // namespace korva

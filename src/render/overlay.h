@@ -27,6 +27,9 @@ struct KeywordBindings;
 namespace platform {
 struct Surface;
 }
+namespace render {
+struct RenderHooks;
+}
 
 // ---- Asset records of the overlay kinds (64 bytes in the Core's asset pool) ----
 namespace asset {
@@ -38,8 +41,8 @@ constexpr int32_t kTag = 0;
 // read as the image kind its loader made, whatever is written over the tag.
 constexpr int32_t kKind = 8;
 constexpr uint32_t kOverlayMark = 0x4C564F00u;  // "\0OVL"
-constexpr int32_t kImage = 4;   // index of the decoded image in Overlays::images
-constexpr int32_t kWidth = 12;  // image width (a counter: one glyph's width)
+constexpr int32_t kImage = 4;                   // index of the decoded image in Overlays::images
+constexpr int32_t kWidth = 12;                  // image width (a counter: one glyph's width)
 constexpr int32_t kHeight = 16;
 }  // namespace asset
 
@@ -196,6 +199,16 @@ int32_t font_height(System& s, int32_t slot);
 // Draws text with its top-left corner at (x, y), colour 0x00BBGGRR, transparent background.
 void text_draw(System& s, platform::Surface& surface, std::string_view text, int32_t x, int32_t y,
                int32_t slot, int32_t colour);
+
+// ---- Run start and end ----
+// After the object pass: the 16 default fonts, the run font "font8.fnt" from the data folder,
+// and the core's screen text output.
+void overlays_run_start(System& s);
+// Tear-down: fonts, images, text list and the screen text output.
+void overlays_run_end(System& s);
+// Points the scene's 2D steps (FRAME images, then sprites, counters and text) at the overlays.
+// The system must outlive the hooks.
+void overlay_hooks_install(System& s, render::RenderHooks& hooks);
 
 // ---- Keywords ----
 void sprite_clip_set(System& s, int32_t e, int32_t x1, int32_t x2, int32_t y1, int32_t y2);

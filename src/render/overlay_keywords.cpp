@@ -1,9 +1,35 @@
-// The keyword rows of sprites, counters and printed text, bound to their routines.
+// The keyword rows of sprites, counters and printed text, bound to their routines, and the
+// overlays' part in the start and end of a run and in the scene's render pass.
 #include "brain/keyword_binding.h"
+#include "core/core.h"
 #include "engine/keyword_table.h"
 #include "render/overlay.h"
+#include "render/scene.h"
 
 namespace korva {
+
+void overlays_run_start(System& s) {
+  if (!s.overlays || !s.core) return;
+  fonts_create_defaults(s);
+  run_font_load(s, std::string(s.core->data_folder->view()) + "font8.fnt");
+  s.overlays->text.clear();
+  screen_print_install(s);
+}
+
+void overlays_run_end(System& s) {
+  if (!s.overlays) return;
+  screen_print_remove(s);
+  fonts_release(s);
+  s.overlays->images.clear();
+  s.overlays->text.clear();
+  s.overlays->selected = -1;
+}
+
+void overlay_hooks_install(System& s, render::RenderHooks& hooks) {
+  System* sys = &s;
+  hooks.draw_frames = [sys](platform::Surface& back) { frames_draw(*sys, back); };
+  hooks.draw_overlays = [sys](platform::Surface& back) { overlays_draw(*sys, back); };
+}
 
 void bind_overlay_keywords(KeywordBindings& b) {
   static const KeywordBinding kEntries[] = {

@@ -156,6 +156,14 @@ TEST_F(Run, TheGlobalsFileIsReadAtTheStartOfTheNextRun) {
   EXPECT_EQ(read("temp/next.dat"), "1238\r\n") << errors;  // the four warm-up steps all ran
 }
 
+TEST_F(Run, SceneKeywordsReachTheRunsScene) {
+  write_project({"fog_set(30000, 20000)\r\nglobal_set(0, fog_start())\r\nglobal_set(1, fog_end())\r\n"
+                 "globals_save(\"temp/fog.dat\", 0, 1)\r\nexit(-2)\r\n"});
+  write_runmode(1);
+  korva();
+  EXPECT_EQ(read("temp/fog.dat"), "20000\r\n20000\r\n");
+}
+
 TEST_F(Run, AFaultyBrainStopsAloneAndTheRunGoesOn) {
   write_project({"var n\r\nn = n + 1\r\nif n = 20\r\nexit(-2)\r\nendif\r\n", "loop:\r\ngoto loop\r\n"});
   write_runmode(1);

@@ -17,6 +17,7 @@
 #include "core/core.h"
 #include "model/model.h"
 #include "platform/platform.h"
+#include "render/scene.h"
 #include "runtime/memory_blocks.h"
 #include "runtime/runtime.h"
 
@@ -599,6 +600,36 @@ TEST_F(Overlay, CoreTextOutputPrintsAtThePrintPosition) {
   EXPECT_EQ(overlays->text[11].text, "f");
   screen_print_remove(sys);
   EXPECT_FALSE(core->screen_print);
+}
+
+TEST_F(Overlay, RunStartAndSceneHooks) {
+  std::vector<uint8_t> fnt = {'K', 'F', 'N', 'T', 1, 0, 32, 0, 224, 0, 4, 0, 3, 0, 0, 0};
+  for (int32_t i = 0; i < 224; ++i) fnt.insert(fnt.end(), {2, 0, 0, 0, 0, 0, 0, 0});
+  fnt.insert(fnt.end(), 8, 255);
+  std::ofstream(dir / "font8.fnt", std::ios::binary)
+      .write(reinterpret_cast<const char*>(fnt.data()), std::streamsize(fnt.size()));
+  str_set(*core->data_folder, path(""));
+  overlays_run_start(sys);
+  EXPECT_TRUE(overlays->run_font_loaded);
+  for (int32_t slot = 0; slot < kFontSlots; ++slot)
+    EXPECT_EQ(font_family(sys, slot), "Liberation Sans") << slot;
+  EXPECT_TRUE(core->screen_print);
+
+  ASSERT_EQ(sprite_load(sys, 0, write_ball()), 1);
+  uint8_t* r = element(0, 0);
+  clip(r, 0, 0, 639, 479);
+  render::RenderHooks hooks;
+  overlay_hooks_install(sys, hooks);
+  platform::surface_fill(screen.back, 0);
+  hooks.draw_frames(screen.back);
+  EXPECT_TRUE(same(at(8, 8), kColours[0]));
+  hooks.draw_overlays(screen.back);
+  EXPECT_TRUE(same(at(8, 8), kColours[3]));
+
+  overlays_run_end(sys);
+  EXPECT_FALSE(core->screen_print);
+  EXPECT_EQ(font_family(sys, 0), "");
+  EXPECT_EQ(sprite_dim_x(sys, element_handle(0)), 0);  // the images are gone
 }
 
 // ---- Golden pictures ----
