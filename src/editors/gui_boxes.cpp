@@ -225,26 +225,7 @@ std::string gui_input_box(Gui& g, int32_t min_width, std::string_view initial_te
     } else if (key == ".") {
       // The keypad's full stop shares its scan code with Delete: the text decides.
       if (gui_text_width(g, left + right) < limit) left += '.';
-    } else if (scan == kScanBackspace) {
-      if (!left.empty()) left.pop_back();
-    } else if (scan == kScanDelete) {
-      if (!right.empty()) right.erase(0, 1);
-    } else if (scan == kScanHome) {
-      right = left + right;
-      left.clear();
-    } else if (scan == kScanEnd) {
-      left += right;
-      right.clear();
-    } else if (scan == kScanLeft) {
-      if (!left.empty()) {
-        right.insert(right.begin(), left.back());
-        left.pop_back();
-      }
-    } else if (scan == kScanRight) {
-      if (!right.empty()) {
-        left.push_back(right.front());
-        right.erase(0, 1);
-      }
+    } else if (caret_key(left, right, scan)) {
     } else if (key.size() == 1 && static_cast<uint8_t>(key[0]) >= 32) {
       if (gui_text_width(g, left + right) < limit) left += key;
     }

@@ -20,4 +20,8 @@ void gui_wait_release(Gui& g);
 // Empties the key queue and typed text and waits until the mouse buttons are up.
 void gui_flush_input(Gui& g);
 
+// The caret keys of a text being edited as left and right of the caret: Backspace, Delete,
+// Home, End, Left and Right. Returns false (changing nothing) for any other key.
+bool caret_key(std::string& left, std::string& right, int32_t scan);
+
 }  // namespace korva

@@ -7,6 +7,39 @@
 #include "editors/gui_local.h"
 
 namespace korva {
+
+bool caret_key(std::string& left, std::string& right, int32_t scan) {
+  switch (scan) {
+    case kScanBackspace:
+      if (!left.empty()) left.pop_back();
+      return true;
+    case kScanDelete:
+      if (!right.empty()) right.erase(0, 1);
+      return true;
+    case kScanHome:
+      right = left + right;
+      left.clear();
+      return true;
+    case kScanEnd:
+      left += right;
+      right.clear();
+      return true;
+    case kScanLeft:
+      if (!left.empty()) {
+        right.insert(right.begin(), left.back());
+        left.pop_back();
+      }
+      return true;
+    case kScanRight:
+      if (!right.empty()) {
+        left.push_back(right.front());
+        right.erase(0, 1);
+      }
+      return true;
+    default:
+      return false;
+  }
+}
 namespace {
 
 // Tile k (0 top-left, 1 top, 2 top-right, 3 left, 5 right, 6 bottom-left, 7 bottom,
@@ -224,26 +257,7 @@ std::string gui_edit_field(Gui& g, std::string_view text_with_caret, std::string
     if (key == ".") {
       // The keypad's full stop shares its scan code with Delete: the text decides.
       if (gui_text_width(g, left + "." + right) < f.right - f.text_x) left += '.';
-    } else if (scan == kScanBackspace) {
-      if (!left.empty()) left.pop_back();
-    } else if (scan == kScanDelete) {
-      if (!right.empty()) right.erase(0, 1);
-    } else if (scan == kScanHome) {
-      right = left + right;
-      left.clear();
-    } else if (scan == kScanEnd) {
-      left += right;
-      right.clear();
-    } else if (scan == kScanLeft) {
-      if (!left.empty()) {
-        right.insert(right.begin(), left.back());
-        left.pop_back();
-      }
-    } else if (scan == kScanRight) {
-      if (!right.empty()) {
-        left.push_back(right.front());
-        right.erase(0, 1);
-      }
+    } else if (caret_key(left, right, scan)) {
     } else if (!inserts_nothing(scan) && key.size() == 1 && static_cast<uint8_t>(key[0]) >= 32) {
       if (gui_text_width(g, left + std::string(key) + right) < f.right - f.text_x)
         left.append(key);

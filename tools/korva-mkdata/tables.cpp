@@ -1,48 +1,45 @@
-// The math tables the engine loads at start: byte and fine sine tables, the arc-tangent table
-// and the random bytes. All are computed from their definitions, so they are exact and
-// reproducible.
-#include <cmath>
-#include <numbers>
+// The math tables the engine loads at start: byte and fine sine tables and the arc-tangent
+// table from the engine's own definitions, and the random bytes from a fixed seed.
+#include <vector>
 
 #include "bytes.h"
+#include "engine/math_tables.h"
 
 namespace korva::mkdata {
 namespace {
 
-double degrees_to_radians(double d) { return d * std::numbers::pi / 180.0; }
-
-int32_t clamp_i8(long v) { return v < -128 ? -128 : v > 127 ? 127 : static_cast<int32_t>(v); }
+// The engine's own table definitions, as little-endian bytes.
+template <typename T>
+Bytes as_bytes(const std::vector<T>& values) {
+  Bytes b;
+  b.reserve(values.size() * sizeof(T));
+  for (T v : values) {
+    if constexpr (sizeof(T) == 1)
+      put_u8(b, static_cast<uint8_t>(v));
+    else
+      put_i32(b, v);
+  }
+  return b;
+}
 
 }  // namespace
 
 Bytes make_sinus() {
-  Bytes b;
-  b.reserve(kSinusBytes);
-  for (int32_t row = 0; row < kSinusRows; ++row) {
-    const double s = std::sin(degrees_to_radians(row));
-    for (int32_t col = 0; col < 256; ++col) {
-      put_u8(b, static_cast<uint8_t>(clamp_i8(std::lround(s * (col - 128)))));
-    }
-  }
-  return b;
+  std::vector<int8_t> t(kSinusBytes);
+  make_byte_sine_table(t.data());
+  return as_bytes(t);
 }
 
 Bytes make_sinusbig() {
-  Bytes b;
-  b.reserve(kSinusBigEntries * 4);
-  for (int32_t k = 0; k < kSinusBigEntries; ++k) {
-    put_i32(b, static_cast<int32_t>(std::lround(std::sin(degrees_to_radians(k / 8.0)) * 32768.0)));
-  }
-  return b;
+  std::vector<int32_t> t(kSinusBigEntries);
+  make_fine_sine_table(t.data());
+  return as_bytes(t);
 }
 
 Bytes make_atan() {
-  Bytes b;
-  b.reserve(kAtanEntries * 4);
-  for (int32_t k = 0; k < kAtanEntries; ++k) {
-    put_i32(b, static_cast<int32_t>(std::lround(std::tan(degrees_to_radians(k / 8.0)) * 1024.0)));
-  }
-  return b;
+  std::vector<int32_t> t(kAtanEntries);
+  make_atan_table(t.data());
+  return as_bytes(t);
 }
 
 Bytes make_random(uint32_t seed) {
