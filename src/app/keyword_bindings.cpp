@@ -4,6 +4,7 @@
 
 #include "brain/machine.h"
 #include "engine/engine.h"
+#include "render/overlay.h"
 #include "render/scene_keywords.h"
 #include "runtime/runtime.h"
 
@@ -14,6 +15,7 @@ void bind_all_keywords(KeywordBindings& b) {
   bind_motion_keywords(b);
   bind_runtime_keywords(b);
   bind_scene_keywords(b);
+  bind_overlay_keywords(b);
 }
 
 }  // namespace korva

@@ -34,8 +34,6 @@ struct RunSeams {
   std::function<void(App&)> release;
 };
 
-// The 64-byte asset record of slot (0..4095).
-uint8_t* asset_record(App& app, int32_t slot);
 // The asset pass: every element's aspects into asset slots, sharing equal asset paths, aspect
 // counts into sub-field 2 of field 38. Returns the number of slots used.
 int32_t asset_pass(App& app);

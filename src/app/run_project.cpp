@@ -10,6 +10,7 @@
 #include "brain/machine.h"
 #include "editors/editors.h"
 #include "model/model.h"
+#include "render/overlay.h"
 #include "runtime/globals_keywords.h"
 #include "runtime/memory_blocks.h"
 
@@ -29,13 +30,14 @@ void wait_mouse_release(App& app) {
   for (int32_t guard = 0; app.input.mouse_buttons != 0 && guard < 1000; ++guard) pump(*app.core);
 }
 
-// Takes element i's asset path extension (".v3d") into the first word of its asset record,
-// which is how the engine tells element kinds apart.
+// The first word of an asset record is its kind: the extension of its file reversed (".v3d"
+// gives "d3v."). A loader that tags its records itself (sprites, frames, counters) keeps its tag.
 void mark_asset_kind(uint8_t* record, std::string_view path) {
+  if (!record || record[0] || record[1] || record[2] || record[3]) return;
   size_t dot = path.rfind('.');
   if (dot == std::string_view::npos) return;
   std::string_view ext = path.substr(dot, 4);
-  std::memcpy(record, ext.data(), ext.size());
+  for (size_t k = 0; k < ext.size(); ++k) record[k] = static_cast<uint8_t>(ext[ext.size() - 1 - k]);
 }
 
 void step_frame_input(App& app, int64_t loop_frame) {
@@ -47,17 +49,13 @@ void step_frame_input(App& app, int64_t loop_frame) {
 
 }  // namespace
 
-uint8_t* asset_record(App& app, int32_t slot) {
-  if (slot < 0 || slot >= kAssetSlots) return nullptr;
-  return app.core->pool(Pool::Assets) + slot * kAssetRecordBytes;
-}
-
 int32_t asset_pass(App& app) {
   Core& c = *app.core;
   Model& m = *app.model;
   std::memset(c.pool(Pool::Instances), 0, static_cast<size_t>(pool_bytes(Pool::Instances)));
   std::memset(c.pool(Pool::Assets), 0, static_cast<size_t>(pool_bytes(Pool::Assets)));
   for (int32_t i = 0; i < kAssetSlots; ++i) app.asset_share[i] = i;
+  overlays_reset(app.system);
   const int32_t count = element_count(m);
   int32_t slot = 0;
   for (int32_t i = 0; i < count; ++i) {
@@ -75,14 +73,19 @@ int32_t asset_pass(App& app) {
 
     int32_t used = 0;
     if (shared >= 0) {
+      // The slots map to the earlier element's, whose records (which only name decoded
+      // images and loaded data) are copied so both elements read the same asset.
       used = aspect_count(c, shared);
-      for (int32_t k = 0; k < used && slot + k < kAssetSlots; ++k)
+      for (int32_t k = 0; k < used && slot + k < kAssetSlots; ++k) {
         app.asset_share[slot + k] = app.first_asset[shared] + k;
+        std::memcpy(asset_record(app.system, slot + k),
+                    asset_record(app.system, app.first_asset[shared] + k), kAssetRecordBytes);
+      }
     } else if (type >= 0 && type < kElementTypes && app.seams.loader[type] && slot < kAssetSlots) {
       used = app.seams.loader[type](app, i, slot, path);
       if (used < 0) used = 0;
       if (used > kAssetSlots - slot) used = kAssetSlots - slot;
-      for (int32_t k = 0; k < used; ++k) mark_asset_kind(asset_record(app, slot + k), path);
+      for (int32_t k = 0; k < used; ++k) mark_asset_kind(asset_record(app.system, slot + k), path);
     }
     aspect_count_set(c, i, used);
     slot += used;
@@ -104,6 +107,7 @@ void object_pass(App& app) {
     uint8_t* rec = records + i * kInstanceRecordBytes;
     fill_instance_fields(c, m, i);
     store_brain_parameters(c, i, resolve);
+    overlay_object_init(app.system, i);
     ir_set(rec, ir::kAspectCount, aspect_count(c, i));
     ir_set(rec, ir::kCurrentAspect, ir_get(rec, ir::kFirstAspect));
     if (element_type(c, i) == kTypeCamera && (aspect_option(c, i) & 1))
@@ -121,6 +125,7 @@ void object_pass(App& app) {
                   kInstanceRecordBytes);
   app.run.debug_shown = false;
   c.frame.video = VideoState{};
+  overlays_run_start(app.system);
 }
 
 void compile_brains(App& app) {
@@ -200,6 +205,7 @@ int32_t run_project(App& app) {
   }
 
   if (app.seams.release) app.seams.release(app);
+  overlays_run_end(app.system);
   blocks_clear(*app.blocks);
   m.run_flag = false;
   m.project.fog_start = fog_start;

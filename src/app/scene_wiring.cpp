@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/run.h"
 #include "model/model.h"
+#include "render/overlay.h"
 #include "render/scene.h"
 
 namespace korva {
@@ -103,6 +104,18 @@ void render_frame(App& app, bool first_frame) {
 void connect_scene(App& app) {
   for (int32_t type : {kTypeCamera, kTypeFlatShape, kTypeBackground, kTypeLight, kTypeVisual})
     app.seams.loader[type] = one_aspect;
+  app.seams.loader[kTypeSprite] = [](App& a, int32_t, int32_t slot, std::string_view path) {
+    return sprite_aspects_load(a.system, slot, path);
+  };
+  app.seams.loader[kTypeFrame] = [](App& a, int32_t, int32_t slot, std::string_view path) {
+    return frame_load(a.system, slot, path);
+  };
+  app.seams.loader[kTypeCounter] = [](App& a, int32_t, int32_t slot, std::string_view path) {
+    return counter_load(a.system, slot, path);
+  };
+  // The text overlays of a frame are the ones its brain pass printed.
+  app.runner.before_brains = [](System& s) { text_list_clear(s); };
+  overlay_hooks_install(app.system, app.render_hooks);
   app.seams.prepare = build_scene;
   app.seams.render = render_frame;
   app.seams.release = [](App& a) { render::scene_release(a.scene); };

@@ -17,6 +17,7 @@
 #include "model/run_state.h"
 #include "platform/gl/gl.h"
 #include "platform/platform.h"
+#include "render/overlay.h"
 #include "render/scene.h"
 #include "runtime/memory_blocks.h"
 
@@ -56,6 +57,7 @@ struct App {
   bool gl_ready = false;
   std::vector<render::ElementState> element_states;
   render::RenderHooks render_hooks;
+  std::unique_ptr<Overlays> overlays;  // FRAME, SPRITE and COUNTER images, printed text, fonts
 
   // Test and demo controls (KORVA_MAX_FRAMES, KORVA_FAST) and what a run did.
   int64_t max_frames = -1;

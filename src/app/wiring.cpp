@@ -70,6 +70,7 @@ void app_wire(App& app) {
   app.brain = brain_create();
   app.machine = machine_create();
   app.blocks = std::make_unique<Blocks>();
+  app.overlays = overlays_create();
   System& s = app.system;
   s.core = &c;
   s.model = app.model.get();
@@ -77,6 +78,7 @@ void app_wire(App& app) {
   s.brain = app.brain.get();
   s.machine = app.machine.get();
   s.blocks = app.blocks.get();
+  s.overlays = app.overlays.get();
   s.scene = &app.scene;
   s.gl = &app.gl;
   machine_attach(s);

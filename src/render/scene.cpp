@@ -156,7 +156,7 @@ void build_background(Scene& s) {
       rm::mesh_set_texture(m, s.background_texture);
       rm::Wrap w;
       w.kind = rm::WrapKind::Cylinder;
-      w.scale = rm::vec2(reversed ? -repeats : repeats, 1.0f / radius);
+      w.scale = rm::vec2(reversed ? -repeats : repeats, -1.0f / radius);
       w.offset = rm::vec2(0.0f, 1.0f);  // the image's bottom row on the horizon
       rm::mesh_apply_wrap(m, w);
       m.quality = rm::Quality::UnlitFlat;

@@ -80,6 +80,24 @@ std::string light_record(const char* name, const Placement& at, const char* ligh
   return join_record(f);
 }
 
+// A SPRITE (type 5) or COUNTER (type 8) element: its fields are plain screen units.
+std::string screen_record(const char* name, const char* image, const char* type, const char* x,
+                          const char* y, const char* screen) {
+  std::vector<std::string> f = default_record();
+  f[0] = name;
+  f[1] = image;
+  f[4] = x;
+  f[5] = y;
+  f[6] = "0";
+  f[10] = "0";
+  f[12] = "0";
+  f[34] = "0";
+  f[35] = type;
+  f[36] = screen;
+  f[39] = "0";
+  return join_record(f);
+}
+
 // ---- brains ------------------------------------------------------------------------------------
 
 const char* const kBrainNull = "; An empty brain: the element does nothing by itself.\n";
@@ -136,10 +154,38 @@ const char* const kBrainTimeout =
 
 // The demo's brains carry their values inline: the project stores no parameters for them.
 const char* const kDemoCamera =
-    "; Demo camera: watches the scene and ends the run after eight seconds.\n"
+    "; Demo camera: watches the scene under the sky, prints a caption and ends the run after\n"
+    "; eight seconds.\n"
+    "background3d_set(1)\n"
+    "color_set(255, 255, 255)\n"
+    "print(\"Korva demo\", 24, 420, 0)\n"
     "if timer(element) > 240\n"
     "exit(-2)\n"
     "endif\n";
+
+const char* const kDemoScore =
+    "; Demo counter: shows the frames run so far.\n"
+    "score_add(element, 1)\n";
+
+const char* const kDemoSpark =
+    "; Demo sprite: drifts across the screen and bounces off its edges.\n"
+    "if velocity_x(element) = 0\n"
+    "velocity_x_set(element, 4)\n"
+    "velocity_y_set(element, 3)\n"
+    "endif\n"
+    "if position_x(element) > 600\n"
+    "velocity_x_set(element, -4)\n"
+    "endif\n"
+    "if position_x(element) < 8\n"
+    "velocity_x_set(element, 4)\n"
+    "endif\n"
+    "if position_y(element) > 440\n"
+    "velocity_y_set(element, -3)\n"
+    "endif\n"
+    "if position_y(element) < 8\n"
+    "velocity_y_set(element, 3)\n"
+    "endif\n"
+    "velocity_update(element)\n";
 
 const char* const kDemoSpin =
     "; Spins the cube half a turn per second.\n"
@@ -441,7 +487,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   models.files.push_back(file("3dsfiles/default_.3ds", tds_encode(cube_mesh, "cube")));
   models.files.push_back(file("visuals/default_.3ds", tds_encode(cube_mesh, "cube")));
   models.files.push_back(file("3dsfiles/ball_.3ds", tds_encode(make_sphere(0.4f, 10, 20, false), "ball")));
-  models.files.push_back(file("3dsfiles/floor_.3ds", tds_encode(make_box(5, 0.05f, 5), "floor")));
+  models.files.push_back(file("3dsfiles/floor_.3ds", tds_encode(make_box(25, 0.05f, 25), "floor")));
   models.files.push_back(file("xvisuals/default_.x", x_encode(cube_mesh, "default_.bmp")));
   groups.push_back(std::move(models));
 
@@ -478,11 +524,13 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
       {visual_record("Ball", "./visuals/ball_.v3d", {"-2", "0.45", "0"}), kDemoSlide},
       {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
       {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
+      {screen_record("Spark", "./sprites/default_.pcx", "5", "300", "100", "0/0/639/479/0x0"), kDemoSpark},
+      {screen_record("Score", "./counters/default_.pcx", "8", "0", "0", "24/16/1000/0/0x0"), kDemoScore},
   };
   groups.push_back({"demo project",
                     {file("visuals/floor_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/floor_.3ds", 0, 90, 140, 90)}))),
                      file("visuals/ball_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/ball_.3ds", 0, 230, 120, 40)}))),
-                     file("projects/demo/demo.prj", project_encode("Korva demo: a spinning cube and a sliding ball", demo, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/demo/demo.prj", project_encode("Korva demo: a spinning cube, a sliding ball, a sprite and a counter", demo, "./bckgrnds/bkgr000_.bmp|1|0")),
                      file("projects/demo/demo.col", companion_encode(30, 100))}});
   return groups;
 }
