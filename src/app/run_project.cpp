@@ -180,7 +180,9 @@ int32_t run_project(App& app) {
   for (int32_t k = 0; k < kWarmUpSteps; ++k) brain_step(app.system, app.runner);
   render(true);
 
-  int64_t next = ticks_now(c) + run.frame_period;
+  // The next-frame time lives in the run state, so that a pause or a dialog can move it on.
+  int64_t& next = run.next_frame_time;
+  next = ticks_now(c) + run.frame_period;
   for (int64_t frame = 0;; ++frame) {
     if (app.max_frames >= 0 && frame >= app.max_frames) break;  // as if Escape was taken
     if (run.exit_code != kExitRunning) break;

@@ -88,6 +88,7 @@ static void write_screenshot(App& app) {
 // Device objects in their release order, then the pools.
 static void shutdown(App& app) {
   write_screenshot(app);
+  platform::joysticks_close(app.joysticks);
   platform::devices_release(app.devices);
   platform::screen_hide(app.screen);
   platform::screen_close(app.screen);

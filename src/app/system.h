@@ -41,6 +41,7 @@ struct App {
   std::unique_ptr<Blocks> blocks;
   BrainRunner runner;
   Input input;
+  platform::Joysticks joysticks;
   InputScript script;
   bool scripted = false;  // KORVA_INPUT gave a script
   std::unique_ptr<Gui> gui;

@@ -56,10 +56,52 @@ void connect_input(App& app) {
   };
 }
 
+// Frame step 5: joystick 1, then joystick 2, into the input state. A script that drives the
+// joysticks owns them instead.
+void poll_joysticks(App& app) {
+  if (app.scripted) return;
+  platform::JoystickState raw[2];
+  platform::joysticks_poll(app.joysticks, raw);
+  for (int k = 0; k < kMaxJoysticks; ++k) {
+    Joystick& j = app.input.joy[k];
+    const platform::JoystickState& r = raw[k];
+    j = Joystick{};
+    j.present = r.present;
+    if (!r.present) continue;
+    j.x = joystick_axis_value(r.axis[0], true);
+    j.y = joystick_axis_value(r.axis[1], true);
+    j.z = joystick_axis_value(r.axis[2], true);
+    j.rx = joystick_axis_value(r.axis[3], false);
+    j.ry = joystick_axis_value(r.axis[4], false);
+    j.rz = joystick_axis_value(r.axis[5], false);
+    j.slider[0] = joystick_axis_value(r.axis[6], false);
+    j.slider[1] = joystick_axis_value(r.axis[7], false);
+    for (int h = 0; h < 4; ++h) j.pov[h] = r.hat[h];
+    j.buttons = r.buttons;
+  }
+}
+
 void connect_run_hooks(App& app) {
   RunHooks& h = app.run.hooks;
   h.any_input = [&app]() { return any_input_down(app.input) ? -1 : 0; };
   h.process_input = [&app]() { pump(*app.core); };
+  // pause: the frame as it is, then wait for every input to be released and for a new press.
+  // Without a window or with scripted input nobody could press anything: it returns at once.
+  h.pause = [&app]() {
+    if (app.seams.render) app.seams.render(app, false);
+    if (app.scripted || app.screen.headless) return;
+    while (any_input_down(app.input)) {
+      pump(*app.core);
+      poll_joysticks(app);
+      platform::sleep_ms(5);
+    }
+    while (!any_input_down(app.input)) {
+      pump(*app.core);
+      poll_joysticks(app);
+      platform::sleep_ms(5);
+    }
+    app.run.next_frame_time = ticks_now(*app.core) + app.run.frame_period;
+  };
 }
 
 }  // namespace
@@ -88,6 +130,8 @@ void app_wire(App& app) {
   app.fast = env_flag("KORVA_FAST");
   load_input_script(app);
   connect_input(app);
+  platform::joysticks_open(app.joysticks);
+  app.seams.poll_joysticks = poll_joysticks;
   connect_run_hooks(app);
   connect_scene(app);
 }

@@ -139,6 +139,28 @@ bool devices_select(Devices& d, DeviceKind kind);
 bool devices_make_current(Devices& d);
 void devices_release(Devices& d);
 
+// ---- Joysticks ----
+
+// The raw state of one controller: axes in SDL's -32768..32767 (x, y, z, then rotations and
+// sliders as the device numbers them), hats in hundredths of a degree (-1 centred), buttons.
+struct JoystickState {
+  bool present = false;
+  int32_t axis[8] = {};
+  int32_t hat[4] = {-1, -1, -1, -1};
+  uint32_t buttons = 0;
+};
+
+struct Joysticks {
+  bool started = false;
+  void* device[2] = {};  // SDL_Joystick of joystick 1 and 2
+};
+
+// Starts the joystick service; false when the platform has none (the joysticks stay absent).
+bool joysticks_open(Joysticks& j);
+void joysticks_close(Joysticks& j);
+// Reads both joysticks, picking up controllers plugged in since the last poll.
+void joysticks_poll(Joysticks& j, JoystickState out[2]);
+
 // ---- Images ----
 
 // Writes rows of RGB bytes as a PNG file. Returns false on failure.
