@@ -6,38 +6,15 @@
 
 #include "editors/editors.h"
 #include "gui_fixture.h"
+#include "golden.h"
 
 namespace korva::test {
 namespace {
 
-// Compares the screen's visible surface with the reference picture.
+// Compares the screen's visible surface with the reference picture. Font rendering may move a
+// few edge pixels between FreeType versions; layout changes move thousands.
 void expect_golden(const platform::Screen& screen, const std::string& name) {
-  std::vector<uint8_t> rgb;
-  platform::surface_to_rgb(screen.primary, rgb);
-  const int32_t w = screen.primary.width, h = screen.primary.height;
-  const std::filesystem::path out = std::filesystem::path(KORVA_BINARY_DIR) / "tests/editors/pictures";
-  std::filesystem::create_directories(out);
-  ASSERT_TRUE(platform::png_write((out / (name + ".png")).string(), w, h, rgb.data()));
-  const std::string golden = std::string(KORVA_SOURCE_DIR) + "/tests/editors/golden/" + name + ".png";
-  const char* update = std::getenv("KORVA_UPDATE_GOLDEN");
-  if (update && *update == '1') {
-    ASSERT_TRUE(platform::png_write(golden, w, h, rgb.data()));
-    return;
-  }
-  std::vector<uint8_t> ref;
-  int32_t rw = 0, rh = 0;
-  ASSERT_TRUE(platform::image_load_rgb(golden, ref, rw, rh)) << "no reference " << golden;
-  ASSERT_EQ(rw, w);
-  ASSERT_EQ(rh, h);
-  // Font rendering may move a few edge pixels between FreeType versions; layout changes move
-  // thousands.
-  int32_t differing = 0;
-  for (size_t i = 0; i < rgb.size(); i += 3) {
-    const int32_t d = std::max({std::abs(rgb[i] - ref[i]), std::abs(rgb[i + 1] - ref[i + 1]),
-                                std::abs(rgb[i + 2] - ref[i + 2])});
-    differing += d > 24;
-  }
-  EXPECT_LE(differing, w * h / 500) << name << ": " << differing << " pixels differ";
+  golden::expect_surface(screen.primary, "editors", name, {255.0, 0.002});
 }
 
 // Snapshots the display at a given pump count while a modal box waits.

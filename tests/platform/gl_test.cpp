@@ -10,6 +10,7 @@
 #include "platform/gl/gl.h"
 #include "platform/platform.h"
 #include "platform/rm/rm.h"
+#include "golden.h"
 
 using namespace korva;
 using namespace korva::rm;
@@ -76,40 +77,8 @@ TexturePtr make_checker(int n, uint8_t r, uint8_t g, uint8_t b) {
   return texture_create_rgb(rgb.data(), n, n);
 }
 
-// Compares a surface with the reference picture in tests/platform/golden. The picture made is
-// always written into the build folder for inspection; KORVA_UPDATE_GOLDEN=1 replaces the
-// reference with it.
 void expect_golden(const Surface& s, const std::string& name) {
-  const std::string actual_dir = std::string(KORVA_BINARY_DIR) + "/golden_actual";
-  std::filesystem::create_directories(actual_dir);
-  ASSERT_TRUE(platform::surface_write_png(s, actual_dir + "/" + name + ".png"));
-  const std::string reference = std::string(KORVA_SOURCE_DIR) + "/tests/platform/golden/" + name + ".png";
-  if (const char* u = std::getenv("KORVA_UPDATE_GOLDEN"); u && std::string(u) == "1") {
-    ASSERT_TRUE(platform::surface_write_png(s, reference));
-  }
-  std::vector<uint8_t> want, got;
-  int32_t w = 0, h = 0;
-  ASSERT_TRUE(platform::image_load_rgb(reference, want, w, h)) << "missing " << reference;
-  ASSERT_EQ(w, s.width);
-  ASSERT_EQ(h, s.height);
-  platform::surface_to_rgb(s, got);
-  ASSERT_EQ(got.size(), want.size());
-  // Rasterisers differ in the last bit and along edges: a small mean difference and a few
-  // strongly different pixels are allowed.
-  double total = 0.0;
-  int64_t far_off = 0;
-  for (size_t i = 0; i < got.size(); i += 3) {
-    int worst = 0;
-    for (size_t k = 0; k < 3; ++k) {
-      const int diff = std::abs(int(got[i + k]) - int(want[i + k]));
-      total += diff;
-      worst = std::max(worst, diff);
-    }
-    if (worst > 24) ++far_off;
-  }
-  const double pixels = double(got.size() / 3);
-  EXPECT_LT(total / double(got.size()), 1.5) << name;
-  EXPECT_LT(double(far_off) / pixels, 0.005) << name;
+  golden::expect_surface(s, "platform", name);
 }
 
 // A 2D backdrop: a vertical gradient, as a frame image would leave it.

@@ -20,6 +20,7 @@
 #include "render/scene.h"
 #include "runtime/memory_blocks.h"
 #include "runtime/runtime.h"
+#include "golden.h"
 
 using namespace korva;
 using platform::PixelFormat;
@@ -184,39 +185,9 @@ bool same(Rgb a, Rgb b) {
   return std::abs(a.r - b.r) < 8 && std::abs(a.g - b.g) < 8 && std::abs(a.b - b.b) < 8;
 }
 
-// Compares the back surface with tests/render/golden/<name>.png. The picture made is always
-// written into the build folder; KORVA_UPDATE_GOLDEN=1 replaces the reference with it.
+// Font rasterisers differ slightly between versions: a tighter mean, a few edge pixels.
 void expect_golden(const platform::Surface& s, const std::string& name) {
-  const std::string actual_dir = std::string(KORVA_BINARY_DIR) + "/golden_actual";
-  fs::create_directories(actual_dir);
-  ASSERT_TRUE(platform::surface_write_png(s, actual_dir + "/" + name + ".png"));
-  const std::string reference =
-      std::string(KORVA_SOURCE_DIR) + "/tests/render/golden/" + name + ".png";
-  if (const char* u = std::getenv("KORVA_UPDATE_GOLDEN"); u && std::string(u) == "1") {
-    ASSERT_TRUE(platform::surface_write_png(s, reference));
-  }
-  std::vector<uint8_t> want, got;
-  int32_t w = 0, h = 0;
-  ASSERT_TRUE(platform::image_load_rgb(reference, want, w, h)) << "missing " << reference;
-  ASSERT_EQ(w, s.width);
-  ASSERT_EQ(h, s.height);
-  platform::surface_to_rgb(s, got);
-  ASSERT_EQ(got.size(), want.size());
-  // Font rasterisers differ slightly between versions: allow a small mean difference and a
-  // few strongly different pixels.
-  double total = 0;
-  int64_t far_off = 0;
-  for (size_t i = 0; i < got.size(); i += 3) {
-    int worst = 0;
-    for (size_t k = 0; k < 3; ++k) {
-      const int d = std::abs(int(got[i + k]) - int(want[i + k]));
-      total += d;
-      worst = std::max(worst, d);
-    }
-    if (worst > 24) ++far_off;
-  }
-  EXPECT_LT(total / double(got.size()), 1.0) << name;
-  EXPECT_LT(double(far_off) / double(got.size() / 3), 0.003) << name;
+  golden::expect_surface(s, "render", name, {1.0, 0.003});
 }
 
 // ---- Loaders ----

@@ -11,6 +11,7 @@
 #include "core/core.h"
 #include "engine/math_tables.h"
 #include "render/scene.h"
+#include "golden.h"
 
 using namespace korva;
 using namespace korva::render;
@@ -86,35 +87,8 @@ struct SceneFixture : ::testing::Test {
   }
 };
 
-// Compares a picture with its reference in tests/render/golden (written into the build folder
-// for inspection; KORVA_UPDATE_GOLDEN=1 replaces the reference).
 void expect_golden(const platform::Surface& back, const std::string& name) {
-  const std::string out_dir = std::string(KORVA_BINARY_DIR) + "/golden_actual";
-  fs::create_directories(out_dir);
-  ASSERT_TRUE(platform::surface_write_png(back, out_dir + "/" + name + ".png"));
-  const std::string reference = std::string(KORVA_SOURCE_DIR) + "/tests/render/golden/" + name + ".png";
-  if (const char* u = std::getenv("KORVA_UPDATE_GOLDEN"); u && std::string(u) == "1") {
-    fs::create_directories(fs::path(reference).parent_path());
-    ASSERT_TRUE(platform::surface_write_png(back, reference));
-  }
-  std::vector<uint8_t> want, got;
-  int32_t w = 0, h = 0;
-  ASSERT_TRUE(platform::image_load_rgb(reference, want, w, h)) << "missing " << reference;
-  platform::surface_to_rgb(back, got);
-  ASSERT_EQ(want.size(), got.size());
-  double total = 0;
-  int64_t far_off = 0;
-  for (size_t i = 0; i < got.size(); i += 3) {
-    int worst = 0;
-    for (size_t k = 0; k < 3; ++k) {
-      const int diff = std::abs(int(got[i + k]) - int(want[i + k]));
-      total += diff;
-      worst = std::max(worst, diff);
-    }
-    far_off += worst > 24;
-  }
-  EXPECT_LT(total / double(got.size()), 1.5) << name;
-  EXPECT_LT(double(far_off) / double(got.size() / 3), 0.005) << name;
+  golden::expect_surface(back, "render", name);
 }
 
 ElementSetup camera(const std::string& file, std::array<int32_t, 4> rect) {

@@ -1,0 +1,39 @@
+// The demo project as a user first sees it: a fresh installation from korva-mkdata, the demo
+// run headless on the software device, and the last picture compared with its reference.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "golden.h"
+#include "platform/platform.h"
+
+namespace korva {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DemoPicture, TheDemoRunShowsItsSceneSpritesCounterAndCaption) {
+  const fs::path bin(KORVA_BINARY_DIR);
+  const fs::path dir = fs::temp_directory_path() / ("korva-demo-picture-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
+  const std::string shot = (dir / "shot.png").string();
+  const std::string run = "cd '" + dir.string() +
+                          "' && printf 'projects/demo/demo.prj\\r\\n1\\r\\n0\\r\\n0\\r\\n0\\r\\n' > runmode.ini"
+                          " && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1 KORVA_FAST=1"
+                          " KORVA_MAX_FRAMES=60 KORVA_SCREENSHOT='" + shot + "' '" +
+                          (bin / "korva").string() + "' 2> stderr.txt";
+  ASSERT_EQ(std::system(run.c_str()), 0);
+  std::vector<uint8_t> rgb;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(platform::image_load_rgb(shot, rgb, w, h)) << "no screenshot";
+  golden::expect_rgb(rgb, w, h, "app", "demo");
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace korva
