@@ -27,7 +27,9 @@ static bool software_renderer(const std::string& name) {
 
 static void release_hardware(Devices& d) {
   if (d.gl_context) {
-    SDL_GL_MakeCurrent(d.gl_window, nullptr);
+    // Only a context that is current here may be unbound: asking GLX to unbind while another
+    // API's context is current is an X error that ends the process.
+    if (SDL_GL_GetCurrentContext() == d.gl_context) SDL_GL_MakeCurrent(d.gl_window, nullptr);
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(d.gl_context));
   }
   if (d.gl_window) SDL_DestroyWindow(d.gl_window);
@@ -64,6 +66,8 @@ static void probe_hardware(Devices& d) {
     return;
   }
   d.hardware = true;
+  // Not current while the software device is probed; devices_make_current binds it again.
+  SDL_GL_MakeCurrent(d.gl_window, nullptr);
 }
 
 static void probe_software(Devices& d) {

@@ -47,6 +47,9 @@ static SDL_Rect picture_rect(const Screen& s, int32_t window_w, int32_t window_h
 }
 
 static bool open_window(Screen& s, const ScreenOptions& o) {
+  // The window shows CPU surfaces: no GL behind SDL's window surface, whose context would
+  // fight with the 3D device's (an X error ends the process).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   s.video_started = true;
   uint32_t flags = SDL_WINDOW_SHOWN;

@@ -35,5 +35,24 @@ TEST(DemoPicture, TheDemoRunShowsItsSceneSpritesCounterAndCaption) {
   fs::remove_all(dir);
 }
 
+// In a real window (a virtual display here) the run presents through SDL while the 3D device
+// draws through its own context; the two must not disturb each other.
+TEST(DemoPicture, TheDemoRunsInAWindow) {
+  if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  const fs::path bin(KORVA_BINARY_DIR);
+  const fs::path dir = fs::temp_directory_path() / ("korva-demo-window-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
+  const std::string run = "cd '" + dir.string() +
+                          "' && printf 'projects/demo/demo.prj\\r\\n1\\r\\n0\\r\\n0\\r\\n0\\r\\n' > runmode.ini"
+                          " && xvfb-run -a -s '-screen 0 1024x768x24' env KORVA_WINDOWED=1 KORVA_FAST=1"
+                          " KORVA_MAX_FRAMES=30 KORVA_SCREENSHOT=shot.png '" + (bin / "korva").string() +
+                          "' 2> stderr.txt";
+  EXPECT_EQ(std::system(run.c_str()), 0);
+  EXPECT_TRUE(fs::exists(dir / "temp/wasok.dat"));
+  EXPECT_TRUE(fs::exists(dir / "shot.png"));
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace korva
