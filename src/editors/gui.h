@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/bitmap_font.h"
+#include "core/pcx.h"
+
 namespace korva {
 
 struct Core;
@@ -57,15 +60,7 @@ struct GuiRect {
 
 // The bitmap font of the text printer: per character an advance and a coverage cell of
 // advance x height bytes (0 = background, 255 = ink).
-struct GuiFont {
-  int32_t first = 32;
-  int32_t count = 0;
-  int32_t height = 16;  // used for the geometry even when no font is loaded
-  int32_t ascent = 12;
-  std::vector<int32_t> advance;
-  std::vector<uint32_t> offset;
-  std::vector<uint8_t> cells;
-};
+using GuiFont = BitmapFont;
 
 // Where the panel picture goes on the display.
 enum class GuiPlacement : int32_t { Centred, Scaled };
@@ -153,11 +148,7 @@ void gui_rubber_band(Gui& g, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 void gui_rubber_band_erase(Gui& g);
 void gui_set_colour(Gui& g, int32_t index);
 
-// ---- Palette and images ----
-int32_t gui_rgb_index(int32_t r, int32_t g, int32_t b);
-// Mode 0 remaps the pixels to the GUI palette, 2 appends the file's palette, any other mode
-// appends a colour table built from it.
-enum class PcxMode : int32_t { Remap = 0, WithColourTable = 1, WithPalette = 2 };
+// ---- Palette and images (gui_rgb_index and PcxMode: core/pcx.h) ----
 // Decodes a PCX file into buffer (capacity bytes): width x height pixels, then the palette
 // (WithPalette, 768 bytes) or the 256-entry colour table (WithColourTable, 512 bytes).
 // Returns width x height and sets the image size; a file that cannot be read or does not fit

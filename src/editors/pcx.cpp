@@ -1,126 +1,35 @@
-// The PCX loader: 8-bit run-length-encoded images with a 256-colour palette at the end of the
-// file. Files are untrusted: every read is bounded and a file that cannot be decoded whole
-// into the caller's buffer loads as a single pixel of index 0.
-#include <cstring>
-#include <vector>
-
+// The panel toolkit's PCX operations over the core's reader: the image size they find is the
+// toolkit's current image size, and colour tables follow the display's pixel format.
 #include "core/core.h"
 #include "editors/gui.h"
 
 namespace korva {
 namespace {
 
-constexpr int64_t kHeaderBytes = 128;
-constexpr int64_t kPaletteBytes = 768;
+PcxColourFormat colour_format(const Gui& g) { return {g.red_shift, g.green_shift, g.blue_shift}; }
 
-int32_t word_at(const uint8_t* p) { return p[0] | (p[1] << 8); }
-
-int32_t failed_load(Gui& g, uint8_t* buffer, int64_t capacity) {
-  if (buffer && capacity >= 1) buffer[0] = 0;
-  g.image_width = 1;
-  g.image_height = 1;
-  return 1;
-}
-
-int64_t extra_bytes(PcxMode mode) {
-  switch (mode) {
-    case PcxMode::Remap: return 0;
-    case PcxMode::WithPalette: return kPaletteBytes;
-    default: return 256 * 2;
-  }
+int32_t keep_size(Gui& g, const PcxImage& image, int32_t result) {
+  g.image_width = image.width;
+  g.image_height = image.height;
+  return result;
 }
 
 }  // namespace
 
-int32_t gui_rgb_index(int32_t r, int32_t g, int32_t b) {
-  const int32_t s = r + g + b;
-  if (r < 16 && r + g < 32 && s < 48) return s > 23 ? 1 : 0;
-  if (r <= 240 || r + g <= 480 || s <= 720)
-    return 36 * (r * 7 / 256) + 6 * (g * 6 / 256) + (b * 6 / 256) + 2;
-  return s < 745 ? 254 : 255;
-}
-
 int32_t pcx_decode(Gui& g, const uint8_t* file, int64_t size, uint8_t* buffer, int64_t capacity,
                    PcxMode mode) {
-  if (!file || !buffer || size < kHeaderBytes + kPaletteBytes || file[0] != 10)
-    return failed_load(g, buffer, capacity);
-  const int32_t width = word_at(file + 8) - word_at(file + 4) + 1;
-  const int32_t height = word_at(file + 10) - word_at(file + 6) + 1;
-  if (width <= 0 || height <= 0) return failed_load(g, buffer, capacity);
-  const int64_t pixels = int64_t(width) * height;
-  if (pixels + extra_bytes(mode) > capacity) return failed_load(g, buffer, capacity);
-
-  const uint8_t* palette = file + size - kPaletteBytes;
-  const uint8_t* in = file + kHeaderBytes;
-  const uint8_t* end = palette;
-  std::memset(buffer, 0, static_cast<size_t>(pixels));
-  // Each line is stored with an even number of bytes; the pad byte of odd widths is dropped.
-  const int32_t line_bytes = (width + 1) & ~1;
-  for (int32_t y = 0; y < height && in < end; ++y) {
-    uint8_t* row = buffer + int64_t(y) * width;
-    int32_t n = 0;
-    while (n < line_bytes && in < end) {
-      int32_t count = 1;
-      uint8_t value = *in++;
-      if (value >= 192) {
-        count = value - 192;
-        if (in >= end) break;
-        value = *in++;
-      }
-      for (; count > 0 && n < line_bytes; --count, ++n)
-        if (n < width) row[n] = value;
-    }
-  }
-
-  if (mode == PcxMode::Remap) {
-    uint8_t map[256];
-    for (int32_t i = 0; i < 256; ++i)
-      map[i] = static_cast<uint8_t>(
-          gui_rgb_index(palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]));
-    for (int64_t i = 0; i < pixels; ++i) buffer[i] = map[buffer[i]];
-  } else if (mode == PcxMode::WithPalette) {
-    std::memcpy(buffer + pixels, palette, kPaletteBytes);
-  } else {
-    // The colour table in the display's 16-bit format, little-endian words.
-    const int32_t green_div = g.red_shift == 10 ? 8 : 4;
-    for (int32_t i = 0; i < 256; ++i) {
-      const uint32_t e = (uint32_t(palette[3 * i] / 8) << g.red_shift) |
-                         (uint32_t(palette[3 * i + 1] / green_div) << g.green_shift) |
-                         (uint32_t(palette[3 * i + 2] / 8) << g.blue_shift);
-      buffer[pixels + 2 * i] = static_cast<uint8_t>(e);
-      buffer[pixels + 2 * i + 1] = static_cast<uint8_t>(e >> 8);
-    }
-  }
-  g.image_width = width;
-  g.image_height = height;
-  return static_cast<int32_t>(pixels);
+  PcxImage image;
+  return keep_size(g, image, pcx_decode(file, size, buffer, capacity, mode, colour_format(g), image));
 }
 
-int32_t load_pcx(Gui& g, std::string_view path, uint8_t* buffer, int64_t capacity,
-                 PcxMode mode) {
-  Core& c = *g.core;
-  const int64_t size = file_size(c, path);
-  // An image larger than the decode buffer cannot be a usable PCX for it; don't read it all.
-  if (size < kHeaderBytes + kPaletteBytes || size > (int64_t(64) << 20))
-    return failed_load(g, buffer, capacity);
-  std::vector<uint8_t> file(static_cast<size_t>(size));
-  int64_t got = 0;
-  if (read_file(c, path, 0, size, file.data(), &got) != 0 || got != size)
-    return failed_load(g, buffer, capacity);
-  return pcx_decode(g, file.data(), size, buffer, capacity, mode);
+int32_t load_pcx(Gui& g, std::string_view path, uint8_t* buffer, int64_t capacity, PcxMode mode) {
+  PcxImage image;
+  return keep_size(g, image, pcx_load(*g.core, path, buffer, capacity, mode, colour_format(g), image));
 }
 
 int32_t pcx_size(Gui& g, std::string_view path) {
-  uint8_t header[16] = {};
-  int64_t got = 0;
-  if (read_file(*g.core, path, 0, 16, header, &got) != 0 || got != 16 || header[0] != 10) {
-    g.image_width = 1;
-    g.image_height = 1;
-    return 1;
-  }
-  g.image_width = word_at(header + 8) - word_at(header + 4) + 1;
-  g.image_height = word_at(header + 10) - word_at(header + 6) + 1;
-  return g.image_width * g.image_height;
+  PcxImage image;
+  return keep_size(g, image, pcx_header_size(*g.core, path, image));
 }
 
 }  // namespace korva

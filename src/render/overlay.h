@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/system.h"
-#include "editors/gui.h"
+#include "core/bitmap_font.h"
 
 namespace korva {
 
@@ -133,7 +133,7 @@ struct Overlays {
 
   std::unique_ptr<FontLibrary, FontLibraryDeleter> fonts_lib;
   FontSlotPtr fonts[kFontSlots];
-  GuiFont run_font;  // "font8.fnt": used where a slot has no font
+  BitmapFont run_font;  // "font8.fnt": used where a slot has no font
   bool run_font_loaded = false;
 
   // Projects a scene point through camera element camera's viewport to homogeneous screen

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/core.h"
-#include "editors/gui.h"
+#include "core/pcx.h"
 #include "model/model.h"
 #include "platform/platform.h"
 #include "render/overlay.h"
@@ -24,15 +24,12 @@ void put_int(std::vector<uint8_t>& out, int32_t v) {
 // table in the 16-bit format asked for. A file that cannot be read gives one pixel of index 0.
 const uint8_t* decode_pcx(System& s, std::string_view path, bool green6, int32_t& width,
                           int32_t& height) {
-  Gui g;
-  g.core = s.core;
-  g.red_shift = green6 ? 11 : 10;
-  g.green_shift = 5;
-  g.blue_shift = 0;
+  const PcxColourFormat format{green6 ? 11 : 10, 5, 0};
   uint8_t* buffer = s.core->pool(Pool::ImageBuffer);
-  load_pcx(g, path, buffer, pool_bytes(Pool::ImageBuffer), PcxMode::WithColourTable);
-  width = g.image_width;
-  height = g.image_height;
+  PcxImage image;
+  pcx_load(*s.core, path, buffer, pool_bytes(Pool::ImageBuffer), PcxMode::WithColourTable, format, image);
+  width = image.width;
+  height = image.height;
   if (width == 1 && height == 1) {
     // The failure picture: its colour table was not written, so make it black.
     std::memset(buffer + 1, 0, 512);

@@ -143,7 +143,7 @@ bool find_font_file(std::string_view name, int32_t weight, std::string& file, in
   return ok;
 }
 
-int32_t run_font_width(const GuiFont& f, std::string_view text) {
+int32_t run_font_width(const BitmapFont& f, std::string_view text) {
   int32_t w = 0;
   for (char ch : text) {
     const int32_t i = int32_t(uint8_t(ch)) - f.first;
@@ -152,7 +152,7 @@ int32_t run_font_width(const GuiFont& f, std::string_view text) {
   return w;
 }
 
-void run_font_draw(const GuiFont& f, platform::Surface& s, uint8_t* pixels, std::string_view text,
+void run_font_draw(const BitmapFont& f, platform::Surface& s, uint8_t* pixels, std::string_view text,
                    int32_t x, int32_t y, int32_t colour) {
   for (char ch : text) {
     const int32_t i = int32_t(uint8_t(ch)) - f.first;
@@ -219,10 +219,7 @@ std::string font_family(System& s, int32_t slot) {
 
 bool run_font_load(System& s, std::string_view path) {
   if (!s.overlays || !s.core) return false;
-  Gui g;
-  g.core = s.core;
-  if (!gui_load_font(g, path)) return false;
-  s.overlays->run_font = std::move(g.font);
+  if (!bitmap_font_load(*s.core, s.overlays->run_font, path)) return false;
   s.overlays->run_font_loaded = true;
   return true;
 }

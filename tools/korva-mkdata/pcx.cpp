@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bytes.h"
+#include "core/pcx.h"
 
 namespace korva::mkdata {
 
@@ -114,37 +115,22 @@ Bytes pcx_encode(const Image8& image, const Palette& palette) {
 }
 
 bool pcx_decode(const Bytes& file, Image8& out, Palette* palette) {
+  // The header checks the engine's reader folds into its one-pixel failure picture.
   if (file.size() < 128 + 768 || file[0] != 10) return false;
-  const int32_t xmin = static_cast<int16_t>(get_u16(file, 4));
-  const int32_t ymin = static_cast<int16_t>(get_u16(file, 6));
-  const int32_t xmax = static_cast<int16_t>(get_u16(file, 8));
-  const int32_t ymax = static_cast<int16_t>(get_u16(file, 10));
-  const int32_t width = xmax - xmin + 1;
-  const int32_t height = ymax - ymin + 1;
+  const int32_t width = static_cast<int16_t>(get_u16(file, 8)) - static_cast<int16_t>(get_u16(file, 4)) + 1;
+  const int32_t height = static_cast<int16_t>(get_u16(file, 10)) - static_cast<int16_t>(get_u16(file, 6)) + 1;
   if (width <= 0 || height <= 0 || width > 4096 || height > 4096) return false;
-  const int32_t line_bytes = (width + 1) & ~1;
-  const size_t data_end = file.size() - 768;
+  // Decoded by the engine's own reader, so what is checked here is what korva will see.
   Image8 image(width, height);
-  size_t at = 128;
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < line_bytes;) {
-      if (at >= data_end) return false;
-      int32_t count = 1;
-      uint8_t value = file[at++];
-      if (value >= 192) {
-        count = value - 192;
-        if (at >= data_end) return false;
-        value = file[at++];
-      }
-      for (int32_t i = 0; i < count && x < line_bytes; ++i, ++x) {
-        if (x < width) image.at(x, y) = value;
-      }
-    }
-  }
+  std::vector<uint8_t> buffer(image.pixels.size() + 768);
+  PcxImage size;
+  pcx_decode(file.data(), static_cast<int64_t>(file.size()), buffer.data(),
+             static_cast<int64_t>(buffer.size()), PcxMode::WithPalette, PcxColourFormat{}, size);
+  if (size.width != width || size.height != height) return false;
+  std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(image.pixels.size()), image.pixels.begin());
   if (palette) {
-    for (int32_t i = 0; i < 256; ++i) {
-      (*palette)[i] = {file[data_end + 3 * i], file[data_end + 3 * i + 1], file[data_end + 3 * i + 2]};
-    }
+    const uint8_t* p = buffer.data() + image.pixels.size();
+    for (int32_t i = 0; i < 256; ++i) (*palette)[i] = {p[3 * i], p[3 * i + 1], p[3 * i + 2]};
   }
   out = std::move(image);
   return true;
