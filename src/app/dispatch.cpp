@@ -121,9 +121,10 @@ void dispatch(App& app) {
     std::memset(c.pool(Pool::BrainVars), 0, 2048 * 4);
     std::memset(c.pool(Pool::ProjectTable), 0, static_cast<size_t>(pool_bytes(Pool::ProjectTable)));
     read_editor_state(c, m);
-    for (int32_t guard = 0; app.input.mouse_buttons != 0 && guard < 1000; ++guard) pump(c);
+    wait_mouse_release(app);
     if (row.loads) load_project(c, m, rm.project);
     m.current = m.load_first = m.load_last = rm.element < 0 ? 0 : rm.element;
+    if (rm.mode == kVirtualEditor || rm.mode == kParameterEditor) lower_current_element(m);
   }
 
   bool save = row.saves;
@@ -137,7 +138,6 @@ void dispatch(App& app) {
   } else if (rm.mode == kBackgroundTool) {
     save = run_background_tool(app);
   }
-  if (rm.mode == kVirtualEditor || rm.mode == kParameterEditor) lower_current_element(m);
 
   if (save && rm.mode != kPlayer) {
     save_project(c, m, rm.project);

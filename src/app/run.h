@@ -43,6 +43,8 @@ void object_pass(App& app);
 void compile_brains(App& app);
 // The whole editor run of the loaded project; returns its exit code.
 int32_t run_project(App& app);
+// Waits until no mouse button is down (at once without a window or with scripted input).
+void wait_mouse_release(App& app);
 // Mode 1: the run marker, the run, the exit-code and recorded-track reports.
 void editor_run(App& app);
 

@@ -25,10 +25,18 @@ std::string base_path(App& app, std::string_view relative) {
   return std::string(app.core->base_folder->view()) + std::string(relative);
 }
 
+}  // namespace
+
 void wait_mouse_release(App& app) {
-  // Headless runs have no real mouse: a scripted button that never comes up must not hang.
-  for (int32_t guard = 0; app.input.mouse_buttons != 0 && guard < 1000; ++guard) pump(*app.core);
+  // Without a window nobody can let go of a button (a scripted one may never come up).
+  if (app.screen.headless || app.scripted) return;
+  while (app.input.mouse_buttons != 0) {
+    pump(*app.core);
+    platform::sleep_ms(5);
+  }
 }
+
+namespace {
 
 // The first word of an asset record is its kind: the extension of its file reversed (".v3d"
 // gives "d3v."). A loader that tags its records itself (sprites, frames, counters) keeps its tag.

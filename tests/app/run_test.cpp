@@ -192,6 +192,13 @@ TEST_F(Run, ModesLoadAndSaveAsTheirTableSays) {
   }
 }
 
+TEST_F(Run, TheVirtualEditorOpensOnTheLastElementWhenAskedForOneBeyondIt) {
+  write_project({"", "", ""});
+  write_runmode(3, 7);
+  korva();
+  EXPECT_EQ(app->model->current, 2);
+}
+
 TEST_F(Run, AMissingProjectRunsAsANewProjectWithTheDefaultCamera) {
   write_runmode(1);  // projects/t.prj does not exist
   setenv("KORVA_MAX_FRAMES", "3", 1);
