@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "brain/brain_run.h"
+#include "brain_expectations.h"
 #include "engine/engine.h"
 #include "runtime/memory_blocks.h"
 #include "runtime/runtime.h"
@@ -76,21 +77,11 @@ TEST_P(KeywordBrain, EndsWithTheExpectedValues) {
   });
   ASSERT_TRUE(r.compiled) << r.compile_error;
   EXPECT_TRUE(shown.empty()) << shown.front();
-  for (const auto& [name, value] : expect) {
-    auto it = std::find_if(r.variables.begin(), r.variables.end(),
-                           [&](const auto& v) { return v.first == name; });
-    ASSERT_NE(it, r.variables.end()) << "no variable " << name;
-    EXPECT_EQ(std::to_string(it->second), value) << name;
-  }
+  expect_variables(r, expect);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keywords, KeywordBrain, ::testing::ValuesIn(fixture_files()),
-                         [](const ::testing::TestParamInfo<std::string>& p) {
-                           std::string name = p.param.substr(0, p.param.size() - 4);
-                           for (char& ch : name)
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return name;
-                         });
+                         fixture_test_name);
 
 }  // namespace
 }  // namespace korva
