@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "app/app.h"
-#include "app/run.h"
 #include "editors/editors.h"
 #include "model/model.h"
 
@@ -121,7 +120,7 @@ void dispatch(App& app) {
     std::memset(c.pool(Pool::BrainVars), 0, 2048 * 4);
     std::memset(c.pool(Pool::ProjectTable), 0, static_cast<size_t>(pool_bytes(Pool::ProjectTable)));
     read_editor_state(c, m);
-    wait_mouse_release(app);
+    wait_mouse_release(app.system);
     if (row.loads) load_project(c, m, rm.project);
     m.current = m.load_first = m.load_last = rm.element < 0 ? 0 : rm.element;
     if (rm.mode == kVirtualEditor || rm.mode == kParameterEditor) lower_current_element(m);

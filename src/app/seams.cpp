@@ -23,7 +23,7 @@ void panels_setup(App& app) {
   app_wire(app);
   app.gui = std::make_unique<Gui>();
   gui_start(*app.gui, *app.core, &app.input, &app.screen);
-  if (app.scripted) app.gui->script = &app.script;
+  app.gui->script = app.script.get();
 }
 
 }  // namespace korva

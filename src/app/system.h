@@ -3,9 +3,7 @@
 #pragma once
 #include <memory>
 
-#include "app/run.h"
 #include "brain/brain.h"
-#include "brain/brain_runner.h"
 #include "brain/machine.h"
 #include "core/core.h"
 #include "core/instance_lock.h"
@@ -19,6 +17,7 @@
 #include "platform/platform.h"
 #include "render/overlay.h"
 #include "render/scene.h"
+#include "run/run.h"
 #include "runtime/memory_blocks.h"
 
 namespace korva {
@@ -39,40 +38,22 @@ struct App {
   std::unique_ptr<BrainState> brain;
   std::unique_ptr<Machine> machine;
   std::unique_ptr<Blocks> blocks;
-  BrainRunner runner;
   Input input;
   platform::Joysticks joysticks;
-  InputScript script;
-  bool scripted = false;  // KORVA_INPUT gave a script
+  std::unique_ptr<InputScript> script;  // KORVA_INPUT's script, when one was given
   std::unique_ptr<Gui> gui;
-
-  // The run: asset sharing, the per-type loaders and the engine seams.
-  RunSeams seams;
-  int32_t asset_share[kAssetSlots] = {};
-  int32_t first_asset[256] = {};
-  int64_t track_recorded_bytes = 0;
-
-  // The 3D scene and the device that draws it; the 2D layers add their steps to render_hooks.
+  std::unique_ptr<Overlays> overlays;  // FRAME, SPRITE and COUNTER images, printed text, fonts
   render::Scene scene;
   gl::Device gl;
-  bool gl_ready = false;
-  std::vector<render::ElementState> element_states;
-  render::RenderHooks render_hooks;
-  std::unique_ptr<Overlays> overlays;  // FRAME, SPRITE and COUNTER images, printed text, fonts
-
-  // Test and demo controls (KORVA_MAX_FRAMES, KORVA_FAST) and what a run did.
-  int64_t max_frames = -1;
-  bool fast = false;
-  int64_t loop_frames = 0;
-  int64_t frames_rendered = 0;
+  RunPipeline pipeline;  // the run's ordered steps and loaders
 
   System system;  // pointers into the states above, handed to every subsystem
 };
 
-// Creates the subsystem states behind the Core, wires System, binds every keyword family and
-// connects input, scripted input and the panel GUI to the screen.
+// Creates the subsystem states behind the Core, wires System, binds every keyword family,
+// connects input and scripted input to the screen and registers the run's steps.
 void app_wire(App& app);
-// The 3D scene's loaders and the build, render and release steps of a run.
-void connect_scene(App& app);
+// Mode 1: the run marker, the run, the exit-code and recorded-track reports.
+void editor_run(App& app);
 
 }  // namespace korva

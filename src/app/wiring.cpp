@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "app/app.h"
-#include "app/keyword_bindings.h"
+#include "run/keyword_table.h"
 
 namespace korva {
 namespace {
@@ -35,9 +35,8 @@ void load_input_script(App& app) {
   std::stringstream text;
   text << in.rdbuf();
   std::vector<std::string> errors;
-  app.script = parse_input_script(text.str(), errors);
+  app.script = std::make_unique<InputScript>(parse_input_script(text.str(), errors));
   for (const auto& e : errors) std::fprintf(stderr, "korva: %s: %s (skipped)\n", file, e.c_str());
-  app.scripted = true;
 }
 
 void connect_input(App& app) {
@@ -51,7 +50,7 @@ void connect_input(App& app) {
     }
   };
   app.core->frame.mouse_sampled = [&app](int32_t x, int32_t y, int32_t buttons) {
-    if (app.scripted) return;  // the script owns the pointer
+    if (app.script) return;  // the script owns the pointer
     input_sample_mouse(app.input, x, y, buttons, app.screen.back.width, app.screen.back.height);
   };
 }
@@ -59,7 +58,7 @@ void connect_input(App& app) {
 // Frame step 5: joystick 1, then joystick 2, into the input state. A script that drives the
 // joysticks owns them instead.
 void poll_joysticks(App& app) {
-  if (app.scripted) return;
+  if (app.script) return;
   platform::JoystickState raw[2];
   platform::joysticks_poll(app.joysticks, raw);
   for (int k = 0; k < kMaxJoysticks; ++k) {
@@ -81,27 +80,35 @@ void poll_joysticks(App& app) {
   }
 }
 
+void wait_for_input(App& app, bool down) {
+  while (any_input_down(app.input) != down) {
+    pump(*app.core);
+    poll_joysticks(app);
+    platform::sleep_ms(5);
+  }
+}
+
 void connect_run_hooks(App& app) {
   RunHooks& h = app.run.hooks;
   h.any_input = [&app]() { return any_input_down(app.input) ? -1 : 0; };
   h.process_input = [&app]() { pump(*app.core); };
-  // pause: the frame as it is, then wait for every input to be released and for a new press.
-  // Without a window or with scripted input nobody could press anything: it returns at once.
+  // pause: the frame as it is, half a second, then every input released and a new press.
+  // Headless nobody can press anything, and a fast run never waits: both go on at once.
   h.pause = [&app]() {
-    if (app.seams.render) app.seams.render(app, false);
-    if (app.scripted || app.screen.headless) return;
-    while (any_input_down(app.input)) {
-      pump(*app.core);
-      poll_joysticks(app);
-      platform::sleep_ms(5);
-    }
-    while (!any_input_down(app.input)) {
-      pump(*app.core);
-      poll_joysticks(app);
-      platform::sleep_ms(5);
-    }
+    render_frame(app.system, false);
+    if (app.screen.headless || app.pipeline.fast) return;
+    platform::sleep_ms(500);
+    wait_for_input(app, false);
+    wait_for_input(app, true);
     app.run.next_frame_time = ticks_now(*app.core) + app.run.frame_period;
   };
+}
+
+// Every subsystem's part in a run; the phase of each step fixes when it runs.
+void add_run_steps(App& app) {
+  RunPipeline& p = app.pipeline;
+  add_scene_steps(p);
+  run_step_add(p, Phase::Joysticks, "joysticks", [&app](System&) { poll_joysticks(app); });
 }
 
 }  // namespace
@@ -113,6 +120,10 @@ void app_wire(App& app) {
   app.machine = machine_create();
   app.blocks = std::make_unique<Blocks>();
   app.overlays = overlays_create();
+  app.pipeline.max_frames = env_number("KORVA_MAX_FRAMES", -1);
+  app.pipeline.fast = env_flag("KORVA_FAST");
+  load_input_script(app);
+
   System& s = app.system;
   s.core = &c;
   s.model = app.model.get();
@@ -121,19 +132,19 @@ void app_wire(App& app) {
   s.machine = app.machine.get();
   s.blocks = app.blocks.get();
   s.overlays = app.overlays.get();
+  s.input = &app.input;
+  s.script = app.script.get();
+  s.pipeline = &app.pipeline;
   s.scene = &app.scene;
   s.gl = &app.gl;
+  s.devices = &app.devices;
   machine_attach(s);
   bind_all_keywords(app.machine->keywords);
 
-  app.max_frames = env_number("KORVA_MAX_FRAMES", -1);
-  app.fast = env_flag("KORVA_FAST");
-  load_input_script(app);
   connect_input(app);
   platform::joysticks_open(app.joysticks);
-  app.seams.poll_joysticks = poll_joysticks;
   connect_run_hooks(app);
-  connect_scene(app);
+  add_run_steps(app);
 }
 
 }  // namespace korva

@@ -99,6 +99,8 @@ BrainRunResult run_brain_file(std::string_view path, int32_t steps,
   bind_machine_keywords(machine->keywords);
   if (bind) bind(machine->keywords);
   machine_predecode(s);
+  for (const std::string& name : machine_unbound_keywords(*machine))
+    show_message(*core, "The keyword '" + name + "' is not available yet: it does nothing and returns 0.");
   run.tics = 0;
   BrainRunner runner;
   for (int32_t i = 0; i < steps; ++i) brain_step(s, runner);

@@ -72,16 +72,6 @@ int32_t entry_op(const Program& p, uint32_t entry) {
   return i;
 }
 
-void report_unbound(System& s, int32_t row) {
-  Machine& m = *s.machine;
-  if (m.unbound_reported[row]) return;
-  m.unbound_reported[row] = true;
-  std::string text = "The keyword '";
-  text += keyword_row(row).name;
-  text += "' is not available yet: it does nothing and returns 0.";
-  show_message(*s.core, text);
-}
-
 bool raise(Machine& m, FaultKind kind, uint32_t eip, uint32_t address) {
   m.fault = BrainFault{kind, eip, address};
   return false;
@@ -267,8 +257,7 @@ dispatch:
           r[kEdi] = edi;  // the convention: keyword routines preserve edi
           if (m.fault.kind != FaultKind::None) return false;  // raised inside (execute)
         } else {
-          r[0] = 0;
-          report_unbound(s, o->imm);
+          r[0] = 0;  // reported once, when the brains were compiled
         }
         NEXT();
       }

@@ -50,7 +50,6 @@ struct Machine {
   int64_t budget = 0;
   BrainFault fault;
   int32_t current_handle = 0;  // edi of the brain that runs now
-  std::bitset<kKeywordRows> unbound_reported;  // "not available yet" shown once per run
 };
 
 std::unique_ptr<Machine> machine_create();
@@ -61,8 +60,11 @@ void machine_attach(System& s);
 
 // Builds the pre-decoded form of the compiled code [0, s.brain->out) from the brain entry of
 // every element (instance record word 84) and everything reachable from there. Call after
-// every compile_project_brains; it also starts a new run for the "not available" reports.
+// every compile_project_brains.
 void machine_predecode(System& s);
+// The names of the keywords without a routine that the pre-decoded code calls, in table order.
+// Such a call does nothing and answers 0; the run reports the list once, after compiling.
+std::vector<std::string> machine_unbound_keywords(const Machine& m);
 // The same from explicit entry addresses (tests and tools).
 void machine_predecode_from(System& s, const std::vector<uint32_t>& entries);
 

@@ -3,6 +3,7 @@
 // operands become host pointers (or a fault op when outside the map), branch and call targets
 // become op indices (or a fault op when outside the code), calls of keyword entries become
 // keyword calls, nops are skipped, and a compare followed by its conditional jump is fused.
+#include <bitset>
 #include <cstring>
 
 #include "brain/machine.h"
@@ -235,7 +236,6 @@ void machine_predecode_from(System& s, const std::vector<uint32_t>& entries) {
   p.code_size = b.out < b.code.size() ? b.out : static_cast<uint32_t>(b.code.size());
   p.ops.clear();
   p.op_at.assign(p.code_size, -1);
-  m.unbound_reported.reset();
 
   Decoder d{s, m, b.code.data(), p.code_size, {}};
   for (uint32_t e : entries) d.op_for(e);
@@ -250,6 +250,17 @@ void machine_predecode_from(System& s, const std::vector<uint32_t>& entries) {
     op.target_op = op.target >= 0 ? &p.ops[op.target] : nullptr;
   }
   p.handlers_set = false;
+}
+
+std::vector<std::string> machine_unbound_keywords(const Machine& m) {
+  std::bitset<kKeywordRows> called;
+  for (const Op& op : m.program.ops)
+    if (op.kind == OpKind::CallKeyword && op.imm >= 0 && op.imm < kKeywordRows && !m.keywords.routine[op.imm])
+      called[size_t(op.imm)] = true;
+  std::vector<std::string> names;
+  for (int32_t row = 0; row < kKeywordRows; ++row)
+    if (called[size_t(row)]) names.emplace_back(keyword_row(row).name);
+  return names;
 }
 
 void machine_predecode(System& s) {

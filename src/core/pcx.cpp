@@ -1,6 +1,7 @@
 // The PCX reader (see pcx.h).
 #include "core/pcx.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -117,6 +118,31 @@ int32_t pcx_header_size(Core& c, std::string_view path, PcxImage& image) {
   image.width = word_at(header + 8) - word_at(header + 4) + 1;
   image.height = word_at(header + 10) - word_at(header + 6) + 1;
   return image.width * image.height;
+}
+
+namespace {
+
+// First channel value that falls into cell i of a cube axis with n cells.
+int32_t cell_low(int32_t i, int32_t n) { return (256 * i + n - 1) / n; }
+
+}  // namespace
+
+void gui_default_palette(uint8_t* p) {
+  std::memset(p, 0, 768);
+  p[3] = p[4] = p[5] = 10;
+  for (int32_t ri = 0; ri < 7; ++ri)
+    for (int32_t gi = 0; gi < 6; ++gi)
+      for (int32_t bi = 0; bi < 6; ++bi) {
+        const int32_t lo[3] = {cell_low(ri, 7), cell_low(gi, 6), cell_low(bi, 6)};
+        const int32_t hi[3] = {cell_low(ri + 1, 7) - 1, cell_low(gi + 1, 6) - 1,
+                               cell_low(bi + 1, 6) - 1};
+        uint8_t* e = p + 3 * (36 * ri + 6 * gi + bi + 2);
+        const int32_t glo = std::max({lo[0], lo[1], lo[2]}), ghi = std::min({hi[0], hi[1], hi[2]});
+        for (int32_t k = 0; k < 3; ++k)
+          e[k] = static_cast<uint8_t>(glo <= ghi ? (glo + ghi + 1) / 2 : (lo[k] + hi[k] + 1) / 2);
+      }
+  p[3 * 254] = p[3 * 254 + 1] = p[3 * 254 + 2] = 244;
+  p[3 * 255] = p[3 * 255 + 1] = p[3 * 255 + 2] = 255;
 }
 
 }  // namespace korva

@@ -30,6 +30,9 @@ struct PcxImage {
 
 // The GUI palette's colour-cube index of a colour.
 int32_t gui_rgb_index(int32_t r, int32_t g, int32_t b);
+// The 768-byte palette that matches the cube rule, used until a skin brings its own: black
+// pair 0 and 1, the 7 x 6 x 6 cube (its grey cells hold the middle grey), two whites.
+void gui_default_palette(uint8_t* palette);
 
 // Returns width x height (1 for the failure pixel) and sets image's size.
 int32_t pcx_decode(const uint8_t* file, int64_t size, uint8_t* buffer, int64_t capacity,

@@ -13,12 +13,18 @@ struct BrainState;    // compiled brains: code buffer, literals, temporaries (br
 struct Machine;       // guest memory and the brain machine (brain)
 struct Blocks;        // the brains' memory blocks (runtime)
 struct Overlays;      // 2D overlays: sprite, frame and counter images, text list, fonts (render)
+struct Input;         // keys, typed text, mouse and joysticks as the brains see them (devices)
+struct InputScript;   // scripted input (KORVA_INPUT), when there is one (devices)
+struct RunPipeline;   // the run's ordered steps, its asset loaders and counters (run)
 
 namespace render {
 struct Scene;         // the 3D scene of a run (render)
 }
 namespace gl {
 struct Device;        // the OpenGL device that draws it (platform/gl)
+}
+namespace platform {
+struct Devices;       // the rendering devices the window offers (platform)
 }
 
 struct System {
@@ -29,8 +35,12 @@ struct System {
   Machine* machine = nullptr;
   Blocks* blocks = nullptr;
   Overlays* overlays = nullptr;
+  Input* input = nullptr;
+  InputScript* script = nullptr;
+  RunPipeline* pipeline = nullptr;
   render::Scene* scene = nullptr;
   gl::Device* gl = nullptr;
+  platform::Devices* devices = nullptr;
 };
 
 }  // namespace korva

@@ -158,7 +158,7 @@ int32_t sample_any_key(Input& in) {
   return in.any_key;
 }
 
-int32_t mouse_wheel(Input& in) {
+int32_t wheel_read(Input& in) {
   int32_t w = in.wheel;
   in.wheel = 0;
   return w;

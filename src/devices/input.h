@@ -74,7 +74,7 @@ int32_t key_name_code(std::string_view name);                // 0 for an unknown
 int32_t first_key_down(const Input& in);                     // lowest scan code down, or 0
 int32_t read_modifiers(Input& in);                           // 3 Shift + 4 Ctrl + 8 Alt
 int32_t sample_any_key(Input& in);                           // some key down, or 0
-int32_t mouse_wheel(Input& in);                              // the kept value, then 0
+int32_t wheel_read(Input& in);                               // the kept value, then 0
 void typed_text_clear(Input& in);
 bool any_input_down(const Input& in);  // a key, mouse button or joystick button is down
 

@@ -164,12 +164,7 @@ void feed_input_script(InputScript& s, Input& in, int64_t now, int32_t width, in
       case InputEventKind::KeyDown: input_key_down(in, e.a, e.b != 0); break;
       case InputEventKind::KeyUp: input_key_up(in, e.a); break;
       case InputEventKind::Character: input_character(in, e.a, e.b); break;
-      case InputEventKind::Mouse:
-        s.mouse_x = e.a;
-        s.mouse_y = e.b;
-        s.mouse_buttons = e.c;
-        input_sample_mouse(in, e.a, e.b, e.c, width, height);
-        break;
+      case InputEventKind::Mouse: input_sample_mouse(in, e.a, e.b, e.c, width, height); break;
       case InputEventKind::Wheel: input_wheel(in, e.a); break;
       case InputEventKind::JoyAxis: {
         Joystick& j = in.joy[e.a];

@@ -23,13 +23,12 @@ struct InputEvent {
 struct InputScript {
   std::vector<InputEvent> events;  // in time order
   size_t next = 0;
-  // The scripted pointer replaces the platform's while a script runs.
-  int32_t mouse_x = 0, mouse_y = 0, mouse_buttons = 0;
 };
 
 // Parses a script. Each bad line is described in `errors` ("line N: ...") and skipped.
 InputScript parse_input_script(std::string_view text, std::vector<std::string>& errors);
-// Feeds every event whose time is at or before `now`.
+// Feeds every event whose time is at or before `now`. A mouse event is a mouse sample of a
+// width x height display: it goes through input_sample_mouse like the platform's pointer does.
 void feed_input_script(InputScript& s, Input& in, int64_t now, int32_t width, int32_t height);
 bool input_script_done(const InputScript& s);
 

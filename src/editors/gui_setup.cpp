@@ -15,29 +15,6 @@
 namespace korva {
 namespace {
 
-// First channel value that falls into cell i of a cube axis with n cells.
-int32_t cell_low(int32_t i, int32_t n) { return (256 * i + n - 1) / n; }
-
-// The palette that matches the cube rule, used until a skin brings its own: black pair 0 and
-// 1, the 7 x 6 x 6 cube (its grey cells hold the middle grey), two whites.
-void default_palette(uint8_t* p) {
-  std::memset(p, 0, 768);
-  p[3] = p[4] = p[5] = 10;
-  for (int32_t ri = 0; ri < 7; ++ri)
-    for (int32_t gi = 0; gi < 6; ++gi)
-      for (int32_t bi = 0; bi < 6; ++bi) {
-        const int32_t lo[3] = {cell_low(ri, 7), cell_low(gi, 6), cell_low(bi, 6)};
-        const int32_t hi[3] = {cell_low(ri + 1, 7) - 1, cell_low(gi + 1, 6) - 1,
-                               cell_low(bi + 1, 6) - 1};
-        uint8_t* e = p + 3 * (36 * ri + 6 * gi + bi + 2);
-        const int32_t glo = std::max({lo[0], lo[1], lo[2]}), ghi = std::min({hi[0], hi[1], hi[2]});
-        for (int32_t k = 0; k < 3; ++k)
-          e[k] = static_cast<uint8_t>(glo <= ghi ? (glo + ghi + 1) / 2 : (lo[k] + hi[k] + 1) / 2);
-      }
-  p[3 * 254] = p[3 * 254 + 1] = p[3 * 254 + 2] = 244;
-  p[3 * 255] = p[3 * 255 + 1] = p[3 * 255 + 2] = 255;
-}
-
 int32_t display_width(const Gui& g) { return g.screen ? g.screen->primary.width : kGuiWidth; }
 int32_t display_height(const Gui& g) { return g.screen ? g.screen->primary.height : kGuiHeight; }
 
@@ -51,7 +28,7 @@ void gui_init(Gui& g, Core& c, Input* input, platform::Screen* screen) {
   g.skin = c.pool(Pool::Panels);
   g.skin_height = 0;
   g.colour = 0;
-  default_palette(g.palette);
+  gui_default_palette(g.palette);
   gui_build_colour_table(g, g.palette);
   gui_reset_buttons(g);
   g.close_box = {};

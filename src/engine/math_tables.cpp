@@ -45,6 +45,16 @@ void make_atan_table(int32_t* out) {
   }
 }
 
+void make_random_table(uint8_t* out, uint32_t seed) {
+  uint32_t x = seed ? seed : 1;
+  for (int32_t i = 0; i < kRandomBytes; ++i) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    out[i] = static_cast<uint8_t>(x >> 24);
+  }
+}
+
 void fill_math_tables(Core& c) {
   make_byte_sine_table(reinterpret_cast<int8_t*>(c.pool(Pool::Sinus)));
   int32_t fine[kFineSineEntries];
@@ -53,6 +63,7 @@ void fill_math_tables(Core& c) {
   int32_t atan[kAtanEntries];
   make_atan_table(atan);
   store_words(c.pool(Pool::Atan), atan, kAtanEntries);
+  make_random_table(c.pool(Pool::Random));
 }
 
 }  // namespace korva

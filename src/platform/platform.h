@@ -102,6 +102,9 @@ void screen_hide(Screen& s);
 // Processes every waiting message. Returns false while the primary surface is lost.
 bool screen_pump(Screen& s);
 void screen_sample_mouse(Screen& s);
+// Moves the cursor to (x, y) in surface pixels: the position is kept as the sampled mouse
+// (clamped like a sample) and, with a window, the system cursor is moved onto that pixel.
+void screen_warp_mouse(Screen& s, int32_t x, int32_t y);
 // Swaps primary and back and shows the new primary in the window. Fails while lost.
 bool screen_flip(Screen& s);
 // Shows the primary surface as it is, without swapping.

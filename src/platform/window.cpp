@@ -226,6 +226,20 @@ void screen_sample_mouse(Screen& s) {
                     ((b & SDL_BUTTON_MMASK) ? 4 : 0);
 }
 
+void screen_warp_mouse(Screen& s, int32_t x, int32_t y) {
+  // Kept headless too, so that the next pump samples the cursor where it was put.
+  s.mouse_x = std::clamp<int32_t>(x, 0, std::max<int32_t>(s.primary.width - 1, 0));
+  s.mouse_y = std::clamp<int32_t>(y, 0, std::max<int32_t>(s.primary.height - 1, 0));
+  if (!s.window || s.primary.width <= 0 || s.primary.height <= 0) return;
+  int w = 0, h = 0;
+  SDL_GetWindowSize(s.window, &w, &h);
+  const SDL_Rect r = picture_rect(s, w, h);
+  // The centre of the pixel, so that sampling the window position gives the same pixel back.
+  const int64_t wx = r.x + (int64_t(2) * s.mouse_x + 1) * r.w / (int64_t(2) * s.primary.width);
+  const int64_t wy = r.y + (int64_t(2) * s.mouse_y + 1) * r.h / (int64_t(2) * s.primary.height);
+  SDL_WarpMouseInWindow(s.window, static_cast<int>(wx), static_cast<int>(wy));
+}
+
 void screen_present(Screen& s) {
   ++s.presents;
   if (!s.window || !s.present_view) return;

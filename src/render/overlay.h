@@ -27,9 +27,6 @@ struct KeywordBindings;
 namespace platform {
 struct Surface;
 }
-namespace render {
-struct RenderHooks;
-}
 
 // ---- Asset records of the overlay kinds (64 bytes in the Core's asset pool) ----
 namespace asset {
@@ -166,8 +163,7 @@ void overlay_object_init(System& s, int32_t index);
 // FRAME images (display mode 1 only): each active, shown FRAME element with a draw count above
 // 0 is drawn and its count decreased.
 void frames_draw(System& s, platform::Surface& surface);
-// Sprites and counters in element order, then the text list. These two match the scene's
-// RenderHooks::draw_frames and draw_overlays.
+// Sprites and counters in element order, then the text list.
 void overlays_draw(System& s, platform::Surface& surface);
 void sprites_and_counters_draw(System& s, platform::Surface& surface);
 void text_list_draw(System& s, platform::Surface& surface);
@@ -206,9 +202,8 @@ void text_draw(System& s, platform::Surface& surface, std::string_view text, int
 void overlays_run_start(System& s);
 // Tear-down: fonts, images, text list and the screen text output.
 void overlays_run_end(System& s);
-// Points the scene's 2D steps (FRAME images, then sprites, counters and text) at the overlays.
-// The system must outlive the hooks.
-void overlay_hooks_install(System& s, render::RenderHooks& hooks);
+// The value of the last `debug` call, while its display is on: printed at the top left.
+void debug_value_draw(System& s, platform::Surface& surface);
 
 // ---- Keywords ----
 void sprite_clip_set(System& s, int32_t e, int32_t x1, int32_t x2, int32_t y1, int32_t y2);

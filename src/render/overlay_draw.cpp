@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "devices/input.h"
 #include "engine/element_access.h"
 #include "model/model.h"
 #include "platform/platform.h"
@@ -261,10 +262,11 @@ const OverlayImage* overlay_of(System& s, const uint8_t* record, ImageKind kind)
   return s.overlays ? image_of(s, current_asset(s, record), kind) : nullptr;
 }
 
+// The mouse as the brains see it: the input state, which real and scripted pointers both
+// reach through the same sampling.
 void mouse(const System& s, int32_t& x, int32_t& y) {
-  const platform::Screen* screen = s.core->frame.screen;
-  x = screen ? screen->mouse_x : 0;
-  y = screen ? screen->mouse_y : 0;
+  x = s.input ? s.input->mouse_x : 0;
+  y = s.input ? s.input->mouse_y : 0;
 }
 
 }  // namespace

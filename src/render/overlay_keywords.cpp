@@ -25,12 +25,6 @@ void overlays_run_end(System& s) {
   s.overlays->selected = -1;
 }
 
-void overlay_hooks_install(System& s, render::RenderHooks& hooks) {
-  System* sys = &s;
-  hooks.draw_frames = [sys](platform::Surface& back) { frames_draw(*sys, back); };
-  hooks.draw_overlays = [sys](platform::Surface& back) { overlays_draw(*sys, back); };
-}
-
 void bind_overlay_keywords(KeywordBindings& b) {
   static const KeywordBinding kEntries[] = {
       {"sprite_clip_set", keyword_routine<sprite_clip_set>},

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/core.h"
+#include "model/run_state.h"
 #include "platform/platform.h"
 #include "render/overlay.h"
 #include "runtime/text_argument.h"
@@ -273,6 +274,17 @@ void text_draw(System& s, platform::Surface& surface, std::string_view text, int
   uint8_t* pixels = platform::surface_lock(surface);
   if (!pixels) return;
   draw_text_locked(*s.overlays, surface, pixels, text, x, y, slot, colour);
+  platform::surface_unlock(surface);
+}
+
+void debug_value_draw(System& s, platform::Surface& surface) {
+  if (!s.run || !s.run->debug_shown || !s.overlays) return;
+  const std::string text = std::to_string(s.run->debug_value);
+  uint8_t* pixels = platform::surface_lock(surface);
+  if (!pixels) return;
+  // Black under white, so that it reads on any picture.
+  draw_text_locked(*s.overlays, surface, pixels, text, 3, 3, 0, 0x000000);
+  draw_text_locked(*s.overlays, surface, pixels, text, 2, 2, 0, 0xFFFFFF);
   platform::surface_unlock(surface);
 }
 

@@ -53,46 +53,76 @@ void build_camera(Scene& s, SceneElement& se, const ElementSetup& e) {
   rm::viewport_set_back(v, float(std::max(s.settings.clip_distance, 1)));
   const float front = front_plane(s.settings);
   rm::viewport_set_front(v, front);
-  const int32_t a = read_camera(e.visual).fov;  // the focal value f of the camera is -a
+  const int32_t a = e.camera.fov;  // the focal value f of the camera is -a
   if (a != 0) rm::viewport_set_field(v, front * 240.0f / float(a));
   se.viewport = static_cast<int32_t>(s.viewports.size());
   s.viewports.push_back(v);
 }
 
+// The meshes of one visual of a file; records naming the same file and visual share them.
+const std::vector<rm::MeshPtr>& visual_meshes(Scene& s, const std::shared_ptr<VisualFile>& file, int32_t number,
+                                              std::map<std::pair<const VisualFile*, int32_t>, std::vector<rm::MeshPtr>>& built) {
+  auto it = built.find({file.get(), number});
+  if (it != built.end()) return it->second;
+  std::vector<rm::MeshPtr> meshes;
+  for (int32_t i = 0;; ++i) {
+    const VisualPartData* p = visual_part(*file, number, i);
+    if (!p) break;
+    meshes.push_back(build_part_mesh(*p, s.textures));
+  }
+  return built.emplace(std::make_pair(file.get(), number), std::move(meshes)).first->second;
+}
+
+// A visual gets one frame; each of its aspects (visual numbers) a set of meshes, of which the
+// frame carries the current aspect's.
 void build_visual(Scene& s, SceneElement& se, const ElementSetup& e,
-                  std::map<std::string, std::vector<rm::MeshPtr>>& built) {
-  se.visual_file = visual_cache_get(s.visuals, e.visual);
-  const VisualPartData* first = visual_part(*se.visual_file, e.visual_number, 0);
+                  std::map<std::pair<const VisualFile*, int32_t>, std::vector<rm::MeshPtr>>& built) {
+  if (!e.visual_file) return;
+  se.visual_file = e.visual_file;
+  const int32_t first_number = e.visual_numbers.empty() ? 1 : e.visual_numbers[0];
+  const VisualPartData* first = visual_part(*se.visual_file, first_number, 0);
   rm::Frame* root = first && first->part.flat_scene == 1 ? s.flat.get() : s.main.get();
   se.frame = rm::frame_create(root);
-  // Records naming the same file and visual share the meshes; each has its own frame.
-  const std::string key = se.visual_file->path + "#" + std::to_string(e.visual_number);
-  auto it = built.find(key);
-  if (it == built.end()) {
-    std::vector<rm::MeshPtr> meshes;
-    for (int32_t i = 0;; ++i) {
-      const VisualPartData* p = visual_part(*se.visual_file, e.visual_number, i);
-      if (!p) break;
-      meshes.push_back(build_part_mesh(*p, s.textures));
-    }
-    it = built.emplace(key, std::move(meshes)).first;
-  }
-  for (const auto& m : it->second) rm::frame_add_visual(*se.frame, m);
+  for (int32_t number : e.visual_numbers) se.aspect_meshes.push_back(visual_meshes(s, se.visual_file, number, built));
+  se.aspect = 0;
+  if (!se.aspect_meshes.empty())
+    for (const auto& m : se.aspect_meshes[0]) rm::frame_add_visual(*se.frame, m);
 }
 
 void build_flat(Scene& s, SceneElement& se, const ElementSetup& e) {
   se.frame = rm::frame_create(s.flat.get());
-  if (e.image.size() < size_t(std::max(e.image_width, 0)) * size_t(std::max(e.image_height, 0)))
-    return;
-  se.flat = rm::texture_create_32(e.image.data(), e.image_width, e.image_height, rm::ChannelMasks{});
-  if (!se.flat) return;
-  const int32_t k = std::clamp(e.size_exponent, 0, 30);
-  const float side = float(1u << k) / 5.0f;
-  rm::texture_set_decal_scale(*se.flat, true);
-  rm::texture_set_decal_size(*se.flat, side, side);
-  rm::texture_set_decal_origin(*se.flat, e.image_width / 2, e.image_height / 2);
-  rm::texture_set_transparency(*se.flat, true, 0x000000);
-  rm::frame_add_visual(*se.frame, se.flat);
+  for (const FlatImage& img : e.images) {
+    rm::TexturePtr t;
+    if (img.width > 0 && img.height > 0 && img.pixels.size() >= size_t(img.width) * size_t(img.height))
+      t = rm::texture_create_32(img.pixels.data(), img.width, img.height, rm::ChannelMasks{});
+    if (t) {
+      const int32_t k = std::clamp(img.size_exponent, 0, 30);
+      const float side = float(1u << k) / 5.0f;
+      rm::texture_set_decal_scale(*t, true);
+      rm::texture_set_decal_size(*t, side, side);
+      rm::texture_set_decal_origin(*t, img.width / 2, img.height / 2);
+      rm::texture_set_transparency(*t, true, 0x000000);
+    }
+    se.flats.push_back(t);
+  }
+  se.aspect = 0;
+  se.flat = se.flats.empty() ? nullptr : se.flats[0];
+  if (se.flat) rm::frame_add_visual(*se.frame, se.flat);
+}
+
+// Puts aspect a (0-based) of a visual or flat shape on its frame when it is not there yet.
+void show_aspect(SceneElement& se, int32_t a) {
+  if (a == se.aspect || !se.frame) return;
+  if (se.kind == ElementKind::Visual && a >= 0 && a < int32_t(se.aspect_meshes.size())) {
+    for (const auto& m : se.aspect_meshes[size_t(se.aspect)]) rm::frame_remove_visual(*se.frame, m);
+    for (const auto& m : se.aspect_meshes[size_t(a)]) rm::frame_add_visual(*se.frame, m);
+    se.aspect = a;
+  } else if (se.kind == ElementKind::FlatShape && a >= 0 && a < int32_t(se.flats.size())) {
+    if (se.flat) rm::frame_remove_visual(*se.frame, se.flat);
+    se.flat = se.flats[size_t(a)];
+    if (se.flat) rm::frame_add_visual(*se.frame, se.flat);
+    se.aspect = a;
+  }
 }
 
 void build_light(Scene& s, SceneElement& se, const ElementSetup& e) {
@@ -221,7 +251,7 @@ void scene_build(Scene& s, const SceneSettings& settings, const std::vector<Elem
   }
   // 5 to 8. Shapes, visuals and models; flat shapes; lights; cameras.
   s.elements.assign(elements.size(), SceneElement());
-  std::map<std::string, std::vector<rm::MeshPtr>> built;
+  std::map<std::pair<const VisualFile*, int32_t>, std::vector<rm::MeshPtr>> built;
   static constexpr ElementKind kOrder[] = {ElementKind::Shape3d, ElementKind::Visual, ElementKind::Model,
                                            ElementKind::FlatShape, ElementKind::Light, ElementKind::Camera};
   for (ElementKind kind : kOrder) {
@@ -233,15 +263,14 @@ void scene_build(Scene& s, const SceneSettings& settings, const std::vector<Elem
       switch (kind) {
         case ElementKind::Shape3d:
           se.frame = rm::frame_create(s.main.get());
-          rm::frame_add_visual(*se.frame, read_shape(e.visual));
+          if (e.shape) rm::frame_add_visual(*se.frame, e.shape);
           break;
         case ElementKind::Visual: build_visual(s, se, e, built); break;
         case ElementKind::Model: {
           se.frame = rm::frame_create(s.main.get());
-          auto model = std::make_shared<XModel>();
-          if (read_x(e.visual, *model, s.textures)) {
-            rm::frame_add_child(*se.frame, model->frame);
-            se.model = model;
+          if (e.model && e.model->frame) {
+            rm::frame_add_child(*se.frame, e.model->frame);
+            se.model = e.model;
           }
           break;
         }
@@ -274,7 +303,8 @@ void scene_release(Scene& s) {
   s.flat.reset();
   s.visuals.files.clear();
   s.textures.textures.clear();
-  s.rendered_once = false;
+  s.assets.clear();
+  s.fills.clear();
 }
 
 void element_orientation(const Core& c, const ElementState& e, rm::vec3& direction, rm::vec3& up) {
@@ -334,6 +364,7 @@ void scene_sync(Scene& s, const Core& c, std::vector<ElementState>& states) {
     const bool scalable = se.kind == ElementKind::Visual || se.kind == ElementKind::Model;
     const bool unscaled = e.scale[0] == 1000 && e.scale[1] == 1000 && e.scale[2] == 1000;
     se.scaled_path = false;
+    show_aspect(se, e.aspect);
     if (se.kind == ElementKind::FlatShape) {
       if (se.flat)
         rm::texture_set_decal_size(*se.flat, float(e.scale[0]) / 1000.0f, float(e.scale[1]) / 1000.0f);
@@ -403,52 +434,55 @@ void render_overlay_passes(Scene& s, gl::Device& d, rm::Viewport& v) {
 
 }  // namespace
 
-void scene_render(Scene& s, const Core& c, std::vector<ElementState>& states, gl::Device& d,
-                  platform::Surface& back, const RenderHooks& hooks) {
-  // 1. A lost surface is restored first.
-  if (hooks.surface_lost && hooks.surface_lost() && hooks.surface_restore) hooks.surface_restore();
-  // 2. Synchronisation: 2D work under the scene, then the frames.
-  if (hooks.draw_frames) hooks.draw_frames(back);
-  if (hooks.background_fills) hooks.background_fills(back);
+namespace {
+
+std::vector<size_t> shown_cameras(const Scene& s, const std::vector<ElementState>& states) {
   std::vector<size_t> cameras;
   for (size_t i = 0; i < s.elements.size() && i < states.size(); ++i)
     if (s.elements[i].kind == ElementKind::Camera && s.elements[i].viewport >= 0 && states[i].active &&
         states[i].shown)
       cameras.push_back(i);
-  if (s.background3d_mode >= 2) {
-    const rm::vec3 bg = rgb_of(s.settings.background_color) * 255.0f;
-    const uint32_t pixel = platform::pack_rgb(back.format, uint8_t(bg.r), uint8_t(bg.g), uint8_t(bg.b));
-    for (size_t i : cameras) {
-      const rm::Viewport& v = s.viewports[size_t(s.elements[i].viewport)];
-      platform::surface_fill_rect(back, v.x, v.y, v.width, v.height, pixel);
-    }
+  return cameras;
+}
+
+}  // namespace
+
+void scene_camera_fills(Scene& s, const std::vector<ElementState>& states, platform::Surface& back) {
+  if (s.background3d_mode < 2) return;
+  const rm::vec3 bg = rgb_of(s.settings.background_color) * 255.0f;
+  const uint32_t pixel = platform::pack_rgb(back.format, uint8_t(bg.r), uint8_t(bg.g), uint8_t(bg.b));
+  for (size_t i : shown_cameras(s, states)) {
+    const rm::Viewport& v = s.viewports[size_t(s.elements[i].viewport)];
+    platform::surface_fill_rect(back, v.x, v.y, v.width, v.height, pixel);
   }
+}
+
+void scene_draw(Scene& s, const std::vector<ElementState>& states, gl::Device& d, platform::Surface& back) {
+  if (!s.main || !gl::render_begin(d, back)) return;
+  const std::vector<size_t> cameras = shown_cameras(s, states);
+  for (size_t i : cameras) {
+    rm::Viewport& v = s.viewports[size_t(s.elements[i].viewport)];
+    gl::viewport_clear_depth(d, v);
+    if (s.background3d_mode == 1 && s.background) {
+      const rm::vec3 eye = rm::frame_position(*v.camera, s.main.get());
+      for (auto& h : s.hoods)
+        if (h) rm::frame_set_position(*h, s.background.get(), eye);
+      gl::viewport_render(d, v, *s.background);
+    }
+    gl::viewport_render(d, v, *s.main);
+    if (!s.flats_last) gl::viewport_render(d, v, *s.flat);
+    render_overlay_passes(s, d, v);
+  }
+  if (s.flats_last)
+    for (size_t i : cameras) gl::viewport_render(d, s.viewports[size_t(s.elements[i].viewport)], *s.flat);
+  gl::render_end(d, back);
+}
+
+void scene_render(Scene& s, const Core& c, std::vector<ElementState>& states, gl::Device& d,
+                  platform::Surface& back) {
+  scene_camera_fills(s, states, back);
   scene_sync(s, c, states);
-  if (hooks.sound_update) hooks.sound_update();
-  // 3, 4. Every camera's viewport.
-  if (s.main && gl::render_begin(d, back)) {
-    for (size_t i : cameras) {
-      rm::Viewport& v = s.viewports[size_t(s.elements[i].viewport)];
-      gl::viewport_clear_depth(d, v);
-      if (s.background3d_mode == 1 && s.background) {
-        const rm::vec3 eye = rm::frame_position(*v.camera, s.main.get());
-        for (auto& h : s.hoods)
-          if (h) rm::frame_set_position(*h, s.background.get(), eye);
-        gl::viewport_render(d, v, *s.background);
-      }
-      gl::viewport_render(d, v, *s.main);
-      if (!s.flats_last) gl::viewport_render(d, v, *s.flat);
-      render_overlay_passes(s, d, v);
-    }
-    if (s.flats_last)
-      for (size_t i : cameras) gl::viewport_render(d, s.viewports[size_t(s.elements[i].viewport)], *s.flat);
-    gl::render_end(d, back);
-  }
-  // 5 to 7. Overlays, flip (not on the first render), deferred sound.
-  if (hooks.draw_overlays) hooks.draw_overlays(back);
-  if (s.rendered_once && hooks.flip) hooks.flip();
-  s.rendered_once = true;
-  if (hooks.sound_commit) hooks.sound_commit();
+  scene_draw(s, states, d, back);
 }
 
 // ---- Scene keywords ----

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/system.h"
 #include "platform/gl/gl.h"
 #include "platform/platform.h"
 #include "platform/rm/rm.h"
@@ -52,22 +53,30 @@ struct SceneSettings {
   std::string data_folder = "data/";
 };
 
-// What the build reads from one element (the lifecycle fills it from the element's records).
+// A flat shape's image: 32-bit XRGB pixels and the size exponent k (decal side 2^k / 5).
+struct FlatImage {
+  std::vector<uint32_t> pixels;
+  int32_t width = 0, height = 0;
+  int32_t size_exponent = 0;
+};
+
+// What the build reads from one element: its kind and the data the asset pass loaded for it
+// (the run fills it from the element's asset records and element record).
 struct ElementSetup {
   ElementKind kind = ElementKind::None;
-  std::string visual;             // the element's visual file
-  int32_t visual_number = 1;      // .v3d: the visual whose part lines are read
-  std::array<int32_t, 4> rect{};  // cameras: x1, y1, x2, y2 on a 640 x 480 screen
-  bool viewport = true;           // cameras: false when field 37 does not describe a viewport
+  CameraFile camera;                          // cameras
+  std::array<int32_t, 4> rect{};              // cameras: x1, y1, x2, y2 on a 640 x 480 screen
+  bool viewport = true;                       // cameras: false when field 37 does not describe a viewport
   bool active = true;
+  rm::MeshPtr shape;                          // 3D shapes
+  std::shared_ptr<VisualFile> visual_file;    // visuals
+  std::vector<int32_t> visual_numbers{1};     // visuals: the visual of each aspect
+  std::shared_ptr<XModel> model;              // .x models; the scene takes it
+  std::vector<FlatImage> images;              // flat shapes: one per aspect
   // Lights.
   int32_t light_type = 1;         // 0 ambient, 1 point, 2 spot, 3 directional, 4 parallel point
   uint32_t light_color = 0xffffff;
   int32_t light_attenuation = 0;
-  // Flat shapes: the 32-bit image (XRGB) and the size exponent k (decal side 2^k / 5).
-  std::vector<uint32_t> image;
-  int32_t image_width = 0, image_height = 0;
-  int32_t size_exponent = 0;
 };
 
 // What each pass reads from one element's instance record.
@@ -79,6 +88,7 @@ struct ElementState {
   std::array<int32_t, 3> scale{1000, 1000, 1000};
   bool extra_rotation = false;
   std::array<int32_t, 3> extra{};
+  int32_t aspect = 0;  // visuals and flat shapes: the aspect shown (0 = the first)
   // .x models: animation set index (-1 none), speed, tick and range, advanced by the pass.
   int32_t animation_set = -1;
   int32_t speed = 0;
@@ -92,7 +102,10 @@ struct SceneElement {
   rm::FramePtr frame;
   int32_t viewport = -1;  // index into Scene::viewports
   rm::LightPtr light;
-  rm::TexturePtr flat;
+  rm::TexturePtr flat;                     // the flat-shape texture shown
+  std::vector<rm::TexturePtr> flats;       // flat shapes: one texture per aspect
+  std::vector<std::vector<rm::MeshPtr>> aspect_meshes;  // visuals: the meshes of each aspect
+  int32_t aspect = 0;                      // the aspect the frame carries now
   std::shared_ptr<XModel> model;
   std::shared_ptr<VisualFile> visual_file;
   bool scaled_path = false;  // the last pass oriented the frame through the scale animation
@@ -104,16 +117,22 @@ struct OverlayCopy {
   rm::FramePtr source;
 };
 
-// Steps of the pass that belong to other parts of the system.
-struct RenderHooks {
-  std::function<bool()> surface_lost;                  // true while the primary surface is lost
-  std::function<void()> surface_restore;
-  std::function<void(platform::Surface&)> draw_frames;  // FRAME images, before the 3D pass
-  std::function<void(platform::Surface&)> background_fills;  // BACKGROUND rectangles
-  std::function<void(platform::Surface&)> draw_overlays;     // sprites, counters, text
-  std::function<void()> sound_update;                  // 3D listener and sound positions
-  std::function<void()> sound_commit;                  // deferred 3D sound settings
-  std::function<void()> flip;
+// One loaded asset of a scene kind (one per asset slot that loaded something).
+struct SceneAsset {
+  ElementKind kind = ElementKind::None;
+  CameraFile camera;
+  BackgroundFile background;
+  rm::MeshPtr shape;
+  std::shared_ptr<VisualFile> visual;
+  int32_t visual_number = 1;
+  std::shared_ptr<XModel> model;
+  FlatImage image;
+};
+
+struct BackgroundFill {
+  int32_t element = 0;
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  uint32_t pixel = 0;
 };
 
 struct Scene {
@@ -139,7 +158,12 @@ struct Scene {
   float shadow_offset = 0.001f;
   bool shadow_single_pass = true;
   bool shadows = false;        // overlay passes run while volume shadows exist
-  bool rendered_once = false;  // the first render (before the loop) does not flip
+  bool device_ready = false;   // the build found a 3D device to draw with
+  std::vector<ElementState> states;  // as the last synchronisation left them
+  // What the asset pass loaded for the scene kinds, addressed from their asset records.
+  std::vector<SceneAsset> assets;
+  // BACKGROUND elements: the rectangles the pass fills, in the display's pixel format.
+  std::vector<BackgroundFill> fills;
 };
 
 // Builds the roots and every element's scene object. `device` may be null (no device settings).
@@ -149,9 +173,15 @@ void scene_release(Scene& s);
 // Steps 3 to 5 of the synchronisation: hide every frame, show and place the active and shown
 // elements by kind, refresh the overlay copies. States are by element index.
 void scene_sync(Scene& s, const Core& c, std::vector<ElementState>& states);
-// The render pass over the back surface.
+// The camera viewports filled with the background colour when the 3D-background mode is 2 or
+// more (the end of the pass's 2D work under the scene).
+void scene_camera_fills(Scene& s, const std::vector<ElementState>& states, platform::Surface& back);
+// Every active, shown camera's viewport: background hoods, main scene, flat shapes, overlay
+// passes.
+void scene_draw(Scene& s, const std::vector<ElementState>& states, gl::Device& d, platform::Surface& back);
+// The 3D part of a render pass in its order: camera fills, synchronisation, drawing.
 void scene_render(Scene& s, const Core& c, std::vector<ElementState>& states, gl::Device& d,
-                  platform::Surface& back, const RenderHooks& hooks);
+                  platform::Surface& back);
 
 // The frame orientation of the integer path: (0, 0, 1) and (0, 1, 0) in 16.16 fixed point,
 // turned by the extra rotation (when set) and by the element's rotation, x then z then y.
@@ -160,6 +190,33 @@ void element_orientation(const Core& c, const ElementState& e, rm::vec3& directi
 rm::quat element_rotation(const ElementState& e);
 // The animation tick after one rendered frame (speed added, wrapped into the range).
 int32_t animation_tick_advance(int32_t tick, int32_t speed, int32_t lo, int32_t hi);
+
+// ---- Asset records of the scene kinds (64 bytes in the Core's asset pool) ----
+namespace scene_record {
+constexpr int32_t kTag = 0;            // the kind's extension reversed ("d3v.", "d3x.", ...)
+constexpr int32_t kIndex = 4;          // index into Scene::assets
+constexpr int32_t kMark = 8;           // kSceneMark: the record was written by a scene loader
+constexpr uint32_t kSceneMark = 0x4E435300u;  // "\0SCN"
+constexpr int32_t kOwner = 12;         // the element whose loader wrote it
+constexpr int32_t kVisualNumber = 16;  // visuals: the visual of the .v3d file this aspect shows
+// .x models: animation set (-1 none), tick increment per rendered frame, tick, playing range.
+constexpr int32_t kAnimationSet = 20, kSpeed = 24, kTick = 28, kRangeStart = 32, kRangeEnd = 36;
+}  // namespace scene_record
+// The speed a model's first animation set starts playing at: one time unit per rendered frame.
+constexpr int32_t kDefaultAnimationSpeed = 1000;
+
+// Loaders by element type, for the asset pass: each reads element's file into the scene's
+// asset table and asset records from slot on, and returns the slots used.
+int32_t camera_asset_load(System& s, int32_t element, int32_t slot, std::string_view path);
+int32_t shape_asset_load(System& s, int32_t element, int32_t slot, std::string_view path);
+int32_t flat_asset_load(System& s, int32_t element, int32_t slot, std::string_view path);  // + "name.002", ...
+int32_t background_asset_load(System& s, int32_t element, int32_t slot, std::string_view path);
+int32_t light_asset_load(System& s, int32_t element, int32_t slot, std::string_view path);   // no file
+int32_t visual_asset_load(System& s, int32_t element, int32_t slot, std::string_view path);  // .v3d or .x
+// Forgets the previous run's loaded assets.
+void scene_assets_clear(System& s);
+// The loaded asset an asset record names; nullptr for a record no scene loader wrote.
+const SceneAsset* scene_asset(const System& s, const uint8_t* record);
 
 // ---- Scene keywords ----
 void fog_set(Scene& s, int32_t start, int32_t end);

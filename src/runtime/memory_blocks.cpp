@@ -120,8 +120,9 @@ int32_t a2_set(System& s, int32_t h, int32_t x, int32_t y, int32_t w, int32_t v)
   return write(s, h, 4 * (static_cast<int64_t>(y) * w + x), 4, v);
 }
 
-int32_t a_byte(System& s, int32_t h, int32_t o) { return read(s, h, o, 1) & 0xFF; }
-int32_t a_word(System& s, int32_t h, int32_t o) { return read(s, h, o, 2) & 0xFFFF; }
+// The bytes are read zero-extended; an invalid handle comes back whole, not cut to the width.
+int32_t a_byte(System& s, int32_t h, int32_t o) { return read(s, h, o, 1); }
+int32_t a_word(System& s, int32_t h, int32_t o) { return read(s, h, o, 2); }
 int32_t a_dword(System& s, int32_t h, int32_t o) { return read(s, h, o, 4); }
 int32_t a_byte_set(System& s, int32_t h, int32_t o, int32_t v) { return write(s, h, o, 1, v & 0xFF); }
 int32_t a_word_set(System& s, int32_t h, int32_t o, int32_t v) { return write(s, h, o, 2, v & 0xFFFF); }

@@ -31,7 +31,7 @@ TEST(DemoPicture, TheDemoRunShowsItsSceneSpritesCounterAndCaption) {
   std::vector<uint8_t> rgb;
   int32_t w = 0, h = 0;
   ASSERT_TRUE(platform::image_load_rgb(shot, rgb, w, h)) << "no screenshot";
-  golden::expect_rgb(rgb, w, h, "app", "demo");
+  golden::expect_rgb(rgb, w, h, "app", "demo", golden::kRendered3D);
   fs::remove_all(dir);
 }
 

@@ -110,7 +110,7 @@ TEST_F(Run, BrainsComputeSaveTheirGlobalsAndExit) {
   EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n");
   EXPECT_NE(errors.find("When compiled, exit to sub-project 7"), std::string::npos) << errors;
   EXPECT_EQ(app->run.exit_code, 7);
-  EXPECT_EQ(app->loop_frames, 6);  // four warm-up steps, then loop frames 0..5
+  EXPECT_EQ(app->pipeline.loop_frames, 6);  // four warm-up steps, then loop frames 0..5
 }
 
 TEST_F(Run, EscapeInTheInputScriptEndsTheRunWithoutAMessage) {
@@ -119,7 +119,7 @@ TEST_F(Run, EscapeInTheInputScriptEndsTheRunWithoutAMessage) {
   setenv("KORVA_INPUT", (dir / "keys.txt").c_str(), 1);
   write_runmode(1);
   korva();
-  EXPECT_EQ(app->loop_frames, 4);
+  EXPECT_EQ(app->pipeline.loop_frames, 4);
   EXPECT_EQ(app->run.exit_code, -1);
   EXPECT_EQ(errors.find("When compiled"), std::string::npos) << errors;
   EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n");
@@ -129,9 +129,11 @@ TEST_F(Run, ABrainThatExitsAtOnceEndsAfterTheWarmUpAndOneFrame) {
   write_project({"global_add(0, 1)\r\nglobals_save(\"temp/steps.dat\", 0, 0)\r\nexit(-3)\r\n"});
   write_runmode(1);
   korva();
-  EXPECT_EQ(read("temp/steps.dat"), "4\r\n");
-  EXPECT_EQ(app->loop_frames, 0);
-  EXPECT_EQ(app->frames_rendered, 1);
+  // The four warm-up steps, the first frame, then the first loop frame's brain step, after which
+  // the loop sees the exit code and leaves before drawing.
+  EXPECT_EQ(read("temp/steps.dat"), "5\r\n");
+  EXPECT_EQ(app->pipeline.loop_frames, 1);
+  EXPECT_EQ(app->pipeline.frames_rendered, 1);
   EXPECT_NE(errors.find("When compiled, exit directly to Windows"), std::string::npos) << errors;
 }
 
@@ -140,8 +142,8 @@ TEST_F(Run, MaxFramesEndsTheRunAsEscapeWould) {
   setenv("KORVA_MAX_FRAMES", "25", 1);
   write_runmode(1);
   korva();
-  EXPECT_EQ(app->loop_frames, 25);
-  EXPECT_EQ(app->frames_rendered, 26);  // every loop frame renders under KORVA_FAST
+  EXPECT_EQ(app->pipeline.loop_frames, 25);
+  EXPECT_EQ(app->pipeline.frames_rendered, 26);  // every loop frame renders under KORVA_FAST
   EXPECT_EQ(app->run.exit_code, -1);
 }
 
@@ -153,7 +155,7 @@ TEST_F(Run, TheGlobalsFileIsReadAtTheStartOfTheNextRun) {
   // A new process starts with the range 0..0, over which the file is read before the run.
   write_project({"global_add(0, 1)\r\nglobals_save(\"temp/next.dat\", 0, 0)\r\nexit(-2)\r\n"});
   korva();
-  EXPECT_EQ(read("temp/next.dat"), "1238\r\n") << errors;  // the four warm-up steps all ran
+  EXPECT_EQ(read("temp/next.dat"), "1239\r\n") << errors;  // four warm-up steps and one loop step
 }
 
 TEST_F(Run, SceneKeywordsReachTheRunsScene) {
@@ -203,7 +205,7 @@ TEST_F(Run, AMissingProjectRunsAsANewProjectWithTheDefaultCamera) {
   write_runmode(1);  // projects/t.prj does not exist
   setenv("KORVA_MAX_FRAMES", "3", 1);
   korva();
-  EXPECT_EQ(app->loop_frames, 3);
+  EXPECT_EQ(app->pipeline.loop_frames, 3);
   EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n");
 }
 

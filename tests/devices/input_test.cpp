@@ -78,8 +78,8 @@ TEST_F(InputTest, MouseWheelAndJoystickAxes) {
   EXPECT_EQ(in.mouse_y, 0);
   EXPECT_EQ(in.mouse_buttons, 7);
   input_wheel(in, 120);
-  EXPECT_EQ(mouse_wheel(in), -120);
-  EXPECT_EQ(mouse_wheel(in), 0);
+  EXPECT_EQ(wheel_read(in), -120);
+  EXPECT_EQ(wheel_read(in), 0);
 
   EXPECT_EQ(joystick_axis_value(32767, true), 1000);
   EXPECT_EQ(joystick_axis_value(-32768, true), -1000);
@@ -125,6 +125,32 @@ TEST_F(InputTest, ScriptedInputGoesThroughTheSameHandlers) {
   feed_input_script(s, in, 6, 640, 480);
   EXPECT_EQ(key_down(in, 1), 0);
   EXPECT_TRUE(input_script_done(s));
+}
+
+TEST_F(InputTest, ScriptedMouseArrivesLikeASampledOne) {
+  struct Case {
+    int32_t x, y, buttons, width, height, expect_x, expect_y;
+  } const cases[] = {
+      {100, 200, 1, 640, 480, 100, 200},   {700, 20, 2, 640, 480, 639, 20},
+      {-40, 900, 4, 640, 480, 0, 479},     {100000, 100000, 7, 800, 600, 799, 599},
+      {-100000, 5, 0, 1024, 768, 0, 5},
+  };
+  for (const Case& c : cases) {
+    const std::string line = "0 mouse " + std::to_string(c.x) + " " + std::to_string(c.y) + " " +
+                             std::to_string(c.buttons);
+    std::vector<std::string> errors;
+    InputScript s = parse_input_script(line, errors);
+    ASSERT_TRUE(errors.empty()) << line;
+    Input scripted, sampled;
+    feed_input_script(s, scripted, 0, c.width, c.height);
+    input_sample_mouse(sampled, c.x, c.y, c.buttons, c.width, c.height);
+    EXPECT_EQ(scripted.mouse_x, c.expect_x) << line;
+    EXPECT_EQ(scripted.mouse_y, c.expect_y) << line;
+    EXPECT_EQ(scripted.mouse_buttons, c.buttons) << line;
+    EXPECT_EQ(scripted.mouse_x, sampled.mouse_x) << line;
+    EXPECT_EQ(scripted.mouse_y, sampled.mouse_y) << line;
+    EXPECT_EQ(scripted.mouse_buttons, sampled.mouse_buttons) << line;
+  }
 }
 
 }  // namespace

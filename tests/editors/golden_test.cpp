@@ -1,8 +1,10 @@
 // Golden pictures of the toolkit's screens as presented on the display surface. A picture is
-// compared with tests/editors/golden/NAME.png within a small tolerance; the picture of each run
-// is written beside the test binary (pictures/NAME.png). KORVA_UPDATE_GOLDEN=1 rewrites the
-// references.
+// compared with tests/editors/golden/NAME.png pixel for pixel; the picture of each run is
+// written to <build>/golden_actual/NAME.png. KORVA_UPDATE_GOLDEN=1 rewrites the references.
+// The comparison itself is tested here too.
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "editors/editors.h"
 #include "gui_fixture.h"
@@ -11,10 +13,49 @@
 namespace korva::test {
 namespace {
 
-// Compares the screen's visible surface with the reference picture. Font rendering may move a
-// few edge pixels between FreeType versions; layout changes move thousands.
+// Compares the screen's visible surface with the reference picture. The panel screen is drawn
+// from palette colours and a bitmap font, so nothing may differ.
 void expect_golden(const platform::Screen& screen, const std::string& name) {
-  golden::expect_surface(screen.primary, "editors", name, {255.0, 0.002});
+  golden::expect_surface(screen.primary, "editors", name, golden::kExact);
+}
+
+TEST(GoldenComparison, CatchesShiftsAndStrayPixelsWithinEachTolerance) {
+  constexpr int32_t kW = 64, kH = 48;
+  std::vector<uint8_t> reference(kW * kH * 3);
+  for (size_t i = 0; i < reference.size(); ++i) reference[i] = static_cast<uint8_t>(i * 7 % 249);
+  auto shifted = [&](size_t channel, int by) {
+    std::vector<uint8_t> p = reference;
+    for (size_t i = channel; i < p.size(); i += 3) p[i] = static_cast<uint8_t>(std::clamp(p[i] + by, 0, 255));
+    return p;
+  };
+  auto with_stray_pixels = [&](int count) {
+    std::vector<uint8_t> p = reference;
+    for (int k = 0; k < count; ++k) p[size_t(k) * 97 * 3] ^= 0x80;  // an edge covered differently
+    return p;
+  };
+  const struct {
+    const char* what;
+    std::vector<uint8_t> picture;
+    golden::Tolerance tolerance;
+    bool passes;
+  } cases[] = {
+      {"identical, exact", reference, golden::kExact, true},
+      {"identical, 3D", reference, golden::kRendered3D, true},
+      {"red up by 3, exact", shifted(0, 3), golden::kExact, false},
+      {"red up by 3, 3D", shifted(0, 3), golden::kRendered3D, false},
+      {"blue down by 3, 3D", shifted(2, -3), golden::kRendered3D, false},
+      {"green up by 1, exact", shifted(1, 1), golden::kExact, false},
+      {"green up by 2 (last-bit rounding), 3D", shifted(1, 2), golden::kRendered3D, true},
+      {"one stray pixel, exact", with_stray_pixels(1), golden::kExact, false},
+      {"three stray pixels in 3072, 3D", with_stray_pixels(3), golden::kRendered3D, true},
+      {"thirty stray pixels in 3072, 3D", with_stray_pixels(30), golden::kRendered3D, false},
+  };
+  for (const auto& c : cases) {
+    const golden::Difference d = golden::compare(c.picture, reference, c.tolerance);
+    EXPECT_EQ(d.passes, c.passes) << c.what << ": " << d.pixels << " pixels, worst " << d.worst;
+  }
+  EXPECT_FALSE(golden::compare(std::vector<uint8_t>(9), std::vector<uint8_t>(6), golden::kRendered3D).passes)
+      << "pictures of different sizes never match";
 }
 
 // Snapshots the display at a given pump count while a modal box waits.

@@ -15,6 +15,7 @@
 #include "brain/brain_run.h"
 #include "brain/keyword_binding.h"
 #include "core/core.h"
+#include "devices/input.h"
 #include "model/model.h"
 #include "platform/platform.h"
 #include "render/scene.h"
@@ -105,6 +106,7 @@ class Overlay : public ::testing::Test {
   std::unique_ptr<Model> model = model_create();
   std::unique_ptr<Overlays> overlays = overlays_create();
   platform::Screen screen;
+  Input input;  // the mouse the picking keywords read
   System sys;
   fs::path dir;
 
@@ -117,6 +119,7 @@ class Overlay : public ::testing::Test {
     sys.core = core.get();
     sys.model = model.get();
     sys.overlays = overlays.get();
+    sys.input = &input;
     use_surface(640, 480, PixelFormat::Rgb565);
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -389,12 +392,12 @@ TEST_F(Overlay, SpriteKeywordsAndPicking) {
                   counter_picked(sys, bad),
               0);
 
-  screen.mouse_x = 108, screen.mouse_y = 58;  // the ball's centre
+  input.mouse_x = 108, input.mouse_y = 58;  // the ball's centre
   EXPECT_EQ(sprite_picked(sys, sh), -1);
   EXPECT_EQ(counter_picked(sys, sh), 0);
-  screen.mouse_x = 100, screen.mouse_y = 50;  // a transparent corner
+  input.mouse_x = 100, input.mouse_y = 50;  // a transparent corner
   EXPECT_EQ(sprite_picked(sys, sh), 0);
-  screen.mouse_x = 108, screen.mouse_y = 58;
+  input.mouse_x = 108, input.mouse_y = 58;
   clip(s, 0, 0, 104, 479);  // clipped away
   EXPECT_EQ(sprite_picked(sys, sh), 0);
   clip(s, 0, 0, 639, 479);
@@ -402,9 +405,9 @@ TEST_F(Overlay, SpriteKeywordsAndPicking) {
   EXPECT_EQ(sprite_picked(sys, sh), 0);
 
   // Three glyphs of 5 x 7 from (200, 100).
-  screen.mouse_x = 214, screen.mouse_y = 106;
+  input.mouse_x = 214, input.mouse_y = 106;
   EXPECT_EQ(counter_picked(sys, ch), -1);
-  screen.mouse_x = 215;
+  input.mouse_x = 215;
   EXPECT_EQ(counter_picked(sys, ch), 0);
 }
 
@@ -589,12 +592,10 @@ TEST_F(Overlay, RunStartAndSceneHooks) {
   ASSERT_EQ(sprite_load(sys, 0, write_ball()), 1);
   uint8_t* r = element(0, 0);
   clip(r, 0, 0, 639, 479);
-  render::RenderHooks hooks;
-  overlay_hooks_install(sys, hooks);
   platform::surface_fill(screen.back, 0);
-  hooks.draw_frames(screen.back);
+  frames_draw(sys, screen.back);
   EXPECT_TRUE(same(at(8, 8), kColours[0]));
-  hooks.draw_overlays(screen.back);
+  overlays_draw(sys, screen.back);
   EXPECT_TRUE(same(at(8, 8), kColours[3]));
 
   overlays_run_end(sys);

@@ -94,16 +94,19 @@ void expect_golden(const platform::Surface& back, const std::string& name) {
 ElementSetup camera(const std::string& file, std::array<int32_t, 4> rect) {
   ElementSetup e;
   e.kind = ElementKind::Camera;
-  e.visual = file;
+  e.camera = read_camera(file);
   e.rect = rect;
   return e;
 }
 
+// As the asset pass loads them: records naming one file share its one loaded copy.
+VisualCache loaded_visuals;
+
 ElementSetup visual(const std::string& file, int32_t number) {
   ElementSetup e;
   e.kind = ElementKind::Visual;
-  e.visual = file;
-  e.visual_number = number;
+  e.visual_file = visual_cache_get(loaded_visuals, file);
+  e.visual_numbers = {number};
   return e;
 }
 
@@ -201,7 +204,7 @@ TEST_F(SceneFixture, SynchronisationRules) {
   const std::string file = visual_file();
   scene_build(s, SceneSettings{}, {visual(file, 1), visual(file, 1), visual(file, 2)}, nullptr);
   // Two records of one file: one loaded copy, a frame each, the same meshes.
-  ASSERT_EQ(s.visuals.files.size(), 1u);
+  ASSERT_EQ(s.elements[0].visual_file, s.elements[1].visual_file);
   ASSERT_NE(s.elements[0].frame, s.elements[1].frame);
   ASSERT_EQ(s.elements[0].frame->visuals.size(), 1u);
   EXPECT_EQ(s.elements[0].frame->visuals[0], s.elements[1].frame->visuals[0]);
@@ -268,10 +271,12 @@ TEST_F(SceneFixture, RenderPassOrderAndGoldenPicture) {
   els.push_back(ambient);
   ElementSetup flat;
   flat.kind = ElementKind::FlatShape;
-  flat.image_width = flat.image_height = 8;
-  flat.image.assign(64, 0xffd000);
-  for (int i = 0; i < 8; ++i) flat.image[size_t(i * 8 + i)] = 0;  // a transparent diagonal
-  flat.size_exponent = 0;
+  FlatImage img;
+  img.width = img.height = 8;
+  img.pixels.assign(64, 0xffd000);
+  for (int i = 0; i < 8; ++i) img.pixels[size_t(i * 8 + i)] = 0;  // a transparent diagonal
+  img.size_exponent = 0;
+  flat.images = {img};
   els.push_back(flat);
   scene_build(s, st, els, &d);
   fogeffect_set(s, 1);
@@ -295,25 +300,11 @@ TEST_F(SceneFixture, RenderPassOrderAndGoldenPicture) {
 
   platform::Surface back;
   ASSERT_TRUE(platform::surface_create(back, 640, 480, st.format));
-  std::vector<std::string> order;
-  RenderHooks hooks;
-  hooks.draw_frames = [&](platform::Surface& b) {
-    order.push_back("frames");
-    platform::surface_fill(b, platform::pack_rgb(b.format, 0x20, 0x30, 0x40));
-  };
-  hooks.background_fills = [&](platform::Surface&) { order.push_back("fills"); };
-  hooks.sound_update = [&] { order.push_back("sound"); };
-  hooks.draw_overlays = [&](platform::Surface& b) {
-    order.push_back("overlays");
-    platform::surface_fill_rect(b, 310, 0, 20, 480, platform::pack_rgb(b.format, 255, 255, 255));
-  };
-  hooks.flip = [&] { order.push_back("flip"); };
-  hooks.sound_commit = [&] { order.push_back("commit"); };
-  scene_render(s, *core, states, d, back, hooks);
-  EXPECT_EQ(order, (std::vector<std::string>{"frames", "fills", "sound", "overlays", "commit"}));
-  order.clear();
-  scene_render(s, *core, states, d, back, hooks);  // from the second render on, the pass flips
-  EXPECT_EQ(order, (std::vector<std::string>{"frames", "fills", "sound", "overlays", "flip", "commit"}));
+  // The 2D work under the scene, the 3D pass twice (the second over the first), the 2D work over it.
+  platform::surface_fill(back, platform::pack_rgb(back.format, 0x20, 0x30, 0x40));
+  scene_render(s, *core, states, d, back);
+  scene_render(s, *core, states, d, back);
+  platform::surface_fill_rect(back, 310, 0, 20, 480, platform::pack_rgb(back.format, 255, 255, 255));
   EXPECT_EQ(d.stats.viewports, 4);  // main and flat scenes of two cameras
 
   expect_golden(back, "scene_two_cameras");
@@ -385,7 +376,7 @@ TEST_F(SceneFixture, BackgroundHoodsFollowTheCamera) {
   std::vector<ElementState> states = {shown_at(40 * 512000, 0, 0)};  // far from the origin
   platform::Surface back;
   ASSERT_TRUE(platform::surface_create(back, 320, 240, st.format));
-  scene_render(s, *core, states, d, back, RenderHooks{});
+  scene_render(s, *core, states, d, back);
   // The hoods moved with the camera, so the background surrounds it wherever it stands.
   EXPECT_EQ(rm::frame_position(*s.hoods[0], s.background.get()), rm::vec3(40, 0, 0));
   int coloured = 0;
@@ -413,7 +404,9 @@ TEST_F(SceneFixture, ModelAnimationAndOverlayCopies) {
       "}\n"));
   ElementSetup model;
   model.kind = ElementKind::Model;
-  model.visual = x;
+  model.model = std::make_shared<XModel>();
+  TextureCache textures;
+  ASSERT_TRUE(read_x(x, *model.model, textures));
   Scene s;
   scene_build(s, SceneSettings{}, {model, visual(visual_file(), 1)}, nullptr);
   ASSERT_TRUE(s.elements[0].model);

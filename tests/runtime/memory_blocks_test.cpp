@@ -64,6 +64,13 @@ TEST_F(BlocksTest, InvalidHandlesAndOutOfRangeAccessNeverTouchMemory) {
       {"dword straddling the end", a_dword_set(s, h, 6, 5), 0},
       {"huge 2D view", a2_set(s, h, 1, 1 << 30, 1 << 30, 5), 0},
       {"read past the end", a_byte(s, h, 8), 0},
+      {"byte of a negative handle", a_byte(s, -5, 0), -5},
+      {"byte of the first handle past the table", a_byte(s, 8192, 0), 8192},
+      {"byte of a handle far past the table", a_byte(s, 9000, 3), 9000},
+      {"word of a negative handle", a_word(s, -70000, 0), -70000},
+      {"word of a handle past the table", a_word(s, 70000, 0), 70000},
+      {"byte of a free entry", a_byte(s, 100, 0), 0},
+      {"word of the last free entry", a_word(s, 8191, 0), 0},
   };
   for (const auto& k : cases) EXPECT_EQ(k.got, k.want) << k.what;
   EXPECT_EQ(a(s, h, 0), 0);

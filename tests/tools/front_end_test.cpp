@@ -1,11 +1,15 @@
 // The front end: commands become the right runmode.ini lines, projects resolve by name or
-// path, and korva is started in the installation folder with the requested environment.
+// path, korva is started in the installation folder with the requested environment, and the
+// exit status tells whether the run ended normally.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "front_end.h"
 
@@ -101,6 +105,91 @@ TEST(FrontEnd, OptionsBecomeTheChildsEnvironmentAndPlayNeedsNoProject) {
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"KORVA_HEADLESS", "1"}, {"KORVA_FAST", "1"}, {"KORVA_MAX_FRAMES", "90"}};
   EXPECT_EQ(r.environment, expected);
+}
+
+TEST(FrontEnd, FilesForTheChildAreTakenFromTheUsersFolder) {
+  const fs::path here = fs::current_path();
+  const struct {
+    const char* what;
+    const char* input_variable;  // KORVA_INPUT in our environment, or null
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> expected;
+  } cases[] = {
+      {"relative screenshot", nullptr, {"--screenshot", "shots/a.png"},
+       {{"KORVA_SCREENSHOT", (here / "shots/a.png").string()}}},
+      {"relative input script", "scripts/keys.txt", {},
+       {{"KORVA_INPUT", (here / "scripts/keys.txt").string()}}},
+      {"absolute input script stays as it is", "/keys.txt", {}, {}},
+  };
+  for (const auto& c : cases) {
+    if (c.input_variable) setenv("KORVA_INPUT", c.input_variable, 1);
+    std::vector<std::string> args = {"--dir", "/inst"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back("builder");
+    Request r;
+    std::string error;
+    bool help = false;
+    EXPECT_TRUE(parse_command_line(args, r, error, help)) << c.what << ": " << error;
+    EXPECT_EQ(r.environment, c.expected) << c.what;
+    unsetenv("KORVA_INPUT");
+  }
+}
+
+// A fake korva stands in for the real one: each script ends the way a real run can end.
+TEST(FrontEnd, ExitStatusTellsWhetherTheRunEndedNormally) {
+  const fs::path dir = fs::temp_directory_path() / ("korva-go-status-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "data");
+  fs::create_directories(dir / "temp");
+  const std::string write_marker = "printf 'wasok\\r\\n' > temp/wasok.dat\n";
+  const struct {
+    const char* what;
+    std::string command;  // the mode's command after the options
+    std::string script;   // the fake korva's body
+    bool stale_marker;    // a marker of an earlier run lies in temp/
+    int32_t status;
+  } cases[] = {
+      {"normal end with marker", "run", write_marker + "exit 0\n", false, 0},
+      {"marker missing", "run", "exit 0\n", false, 1},
+      {"an old marker does not count", "run", "exit 0\n", true, 1},
+      {"marker with other text", "run", "echo broken > temp/wasok.dat\n", false, 1},
+      {"killed by a signal", "run", "kill -KILL $$\n", false, 128 + 9},
+      {"non-zero exit despite the marker", "run", write_marker + "exit 3\n", false, 3},
+      {"an editor ends normally without a marker", "builder", "exit 0\n", false, 0},
+      {"an editor that fails", "builder", "echo 'korva: missing' >&2\nexit 1\n", false, 1},
+      {"an editor killed by a signal", "visuals", "kill -TERM $$\n", false, 128 + 15},
+  };
+  const fs::path fake = dir / "fake-korva";
+  for (const auto& c : cases) {
+    {
+      std::ofstream s(fake);
+      s << "#!/bin/sh\n" << c.script;
+    }
+    chmod(fake.c_str(), 0755);
+    fs::remove(dir / "temp/wasok.dat");
+    if (c.stale_marker) std::ofstream(dir / "temp/wasok.dat") << "wasok\r\n";
+    std::vector<std::string> args = {"--dir", dir.string(), "--korva", fake.string(), c.command};
+    if (c.command == "run") args.push_back("demo");
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    ASSERT_TRUE(out && err);
+    const int32_t status = front_end_main(args, "", out, err);
+    std::string err_text(4096, '\0');
+    std::rewind(err);
+    err_text.resize(std::fread(err_text.data(), 1, err_text.size(), err));
+    std::fclose(out);
+    std::fclose(err);
+    EXPECT_EQ(status, c.status) << c.what << "\n" << err_text;
+    if (c.status == 0) {
+      EXPECT_EQ(err_text, "") << c.what;
+    } else {
+      // One line of reason; korva's own stderr goes straight through, not into ours.
+      EXPECT_TRUE(err_text.ends_with("\n")) << c.what;
+      EXPECT_EQ(err_text.find('\n'), err_text.size() - 1) << c.what << ": " << err_text;
+      EXPECT_TRUE(err_text.starts_with("korva-go: ")) << c.what << ": " << err_text;
+    }
+  }
+  fs::remove_all(dir);
 }
 
 TEST(FrontEnd, StartsKorvaInTheFolderAndReportsItsExitStatus) {

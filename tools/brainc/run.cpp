@@ -5,16 +5,16 @@
 #include <memory>
 #include <string_view>
 
-#include "app/keyword_bindings.h"
 #include "brain/brain_run.h"
 #include "brain/machine.h"
 #include "engine/engine.h"
+#include "run/keyword_table.h"
 #include "runtime/memory_blocks.h"
 
 int brainc_run(std::string_view file, int32_t steps) {
   auto blocks = std::make_unique<korva::Blocks>();
   korva::BrainRunResult r =
-      korva::run_brain_file(file, steps, korva::bind_all_keywords, [&](korva::System& s) {
+      korva::run_brain_file(file, steps, korva::bind_brain_keywords, [&](korva::System& s) {
         s.blocks = blocks.get();
         korva::fill_math_tables(*s.core);
       });

@@ -1,14 +1,18 @@
 // The front end of an editing installation: one mode per start of korva, chosen by the
-// "runmode.ini" it writes (project path, mode number, element, two unused lines).
+// "runmode.ini" it writes (project path, mode number, element, two unused lines). Its exit
+// status says whether the run ended normally, so that scripts can rely on it.
 #include "front_end.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "core/files.h"
@@ -19,6 +23,11 @@ namespace korva::go {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Written by korva as the last step of an editor run; its absence afterwards means the run
+// did not end normally.
+constexpr const char* kRunMarker = "temp/wasok.dat";
+constexpr int32_t kEditorRun = 1;
 
 struct Command {
   const char* name;
@@ -94,6 +103,9 @@ const char* help_text() {
          "  --screenshot FILE  save the last picture as PNG (KORVA_SCREENSHOT=FILE)\n"
          "  --help             show this text\n"
          "\n"
+         "The exit status is 0 only when korva ended normally (after run, only when it\n"
+         "wrote its run marker temp/wasok.dat); otherwise the reason is printed on stderr.\n"
+         "\n"
          "Example: korva-mkdata ~/korva && korva-go --dir ~/korva run demo\n";
 }
 
@@ -135,7 +147,11 @@ bool parse_command_line(const std::vector<std::string>& args, Request& request, 
       r.environment.emplace_back("KORVA_MAX_FRAMES", v);
     } else if (a == "--screenshot") {
       if (!value(v)) return false;
-      r.environment.emplace_back("KORVA_SCREENSHOT", fs::absolute(v).string());
+      if (v.empty()) {
+        error = "--screenshot needs a file name";
+        return false;
+      }
+      r.environment.emplace_back("KORVA_SCREENSHOT", fs::absolute(v).lexically_normal().string());
     } else if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && a[1] >= '0' && a[1] <= '9')) {
       error = "unknown option " + a;
       return false;
@@ -146,6 +162,13 @@ bool parse_command_line(const std::vector<std::string>& args, Request& request, 
   if (words.empty()) {
     error = "no command given";
     return false;
+  }
+  for (const char* name : {"KORVA_INPUT", "KORVA_SCREENSHOT"}) {
+    const char* v = std::getenv(name);
+    const bool given = std::any_of(r.environment.begin(), r.environment.end(),
+                                   [&](const auto& e) { return e.first == name; });
+    if (v && *v && !given && fs::path(v).is_relative())
+      r.environment.emplace_back(name, fs::absolute(v).lexically_normal().string());
   }
   std::error_code ec;
   r.install_dir = fs::absolute(r.install_dir.empty() ? fs::current_path(ec) : fs::path(r.install_dir)).lexically_normal().string();
@@ -277,6 +300,95 @@ RunResult start_and_wait(const std::string& korva, const std::string& folder,
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+Outcome judge_run(const RunResult& run, Marker marker, const std::string& install_dir) {
+  if (!run.started) return {127, run.error};
+  if (!run.error.empty()) return {1, run.error};
+  if (run.signal) {
+    const char* name = strsignal(run.signal);
+    return {128 + run.signal, "korva was ended by signal " + std::to_string(run.signal) +
+                                  (name ? std::string(" (") + name + ")" : std::string())};
+  }
+  if (run.exit_status != 0) {
+    return {run.exit_status < 0 ? 1 : run.exit_status,
+            "korva ended with exit status " + std::to_string(run.exit_status)};
+  }
+  if (marker == Marker::Expected) {
+    std::ifstream in(fs::path(install_dir) / kRunMarker, std::ios::binary);
+    std::string text;
+    std::getline(in, text);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text != "wasok") return {1, "no run marker (temp/wasok.dat): the run did not complete"};
+  }
+  return {0, ""};
+}
+
+int32_t front_end_main(const std::vector<std::string>& args, const std::string& own_executable, FILE* out,
+                       FILE* err) {
+  Request request;
+  std::string error;
+  bool help = false;
+  if (!parse_command_line(args, request, error, help)) {
+    if (help) {
+      std::fputs(help_text(), out);
+      return 0;
+    }
+    std::fprintf(err, "korva-go: %s\n(korva-go --help explains the commands)\n", error.c_str());
+    return 2;
+  }
+  std::error_code ec;
+  const fs::path dir(request.install_dir);
+  if (!fs::is_directory(dir / "data", ec)) {
+    std::fprintf(err, "korva-go: %s is not a Korva installation (it has no data/ folder);\n"
+                      "create one with: korva-mkdata %s\n", dir.c_str(), dir.c_str());
+    return 2;
+  }
+
+  std::string korva = find_korva(request.korva, own_executable);
+  fs::path folder = dir;
+  const Marker marker = !request.play && request.mode == kEditorRun ? Marker::Expected : Marker::NotUsed;
+  if (request.play) {
+    // The stand-alone folder runs its own copy of the program, without runmode.ini.
+    folder = dir / "korvaexe";
+    if (!fs::is_directory(folder, ec)) {
+      std::fprintf(err, "korva-go: %s does not exist; build a stand-alone game first (korva-go builder)\n",
+                   folder.c_str());
+      return 2;
+    }
+    for (const char* name : {"korvaexe", "korvaexe.exe"}) {
+      if (access((folder / name).c_str(), X_OK) == 0) korva = (folder / name).string();
+    }
+  } else {
+    // A marker left from an earlier run would vouch for this one.
+    if (marker == Marker::Expected) {
+      fs::remove(dir / kRunMarker, ec);
+      if (fs::exists(dir / kRunMarker, ec)) {
+        std::fprintf(err, "korva-go: cannot remove the old run marker %s\n", (dir / kRunMarker).c_str());
+        return 1;
+      }
+    }
+    if (!request.project.empty() && !fs::exists(request.project, ec)) {
+      std::fprintf(out, "korva-go: %s does not exist yet: korva starts it as a new project\n", request.project.c_str());
+    }
+    if (!write_runmode(request, error)) {
+      std::fprintf(err, "korva-go: %s\n", error.c_str());
+      return 1;
+    }
+  }
+
+  std::fprintf(out, "korva-go: starting %s in %s (mode %d)\n", korva.c_str(), folder.c_str(), request.mode);
+  std::fflush(out);
+  const RunResult run = start_and_wait(korva, folder.string(), request.environment);
+  const Outcome outcome = judge_run(run, marker, dir.string());
+  if (outcome.status != 0) {
+    std::fflush(out);
+    std::fprintf(err, "korva-go: %s\n", outcome.reason.c_str());
+    return outcome.status;
+  }
+  std::fprintf(out, "korva-go: korva ended with exit status 0\n");
+  if (marker == Marker::Expected) std::fprintf(out, "korva-go: the run ended normally\n");
+  return 0;
 }
 
 }  // namespace korva::go

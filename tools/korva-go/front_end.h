@@ -1,7 +1,8 @@
 // The front end's pieces: reading a command line into a request, resolving the project,
-// writing "runmode.ini" and starting korva in the installation folder.
+// writing "runmode.ini", starting korva in the installation folder and judging how it ended.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,9 @@ struct Request {
 };
 
 // Parses the arguments after the program name. On failure returns false with a message in
-// `error`; `--help` returns false with an empty error and sets `help`.
+// `error`; `--help` returns false with an empty error and sets `help`. File names the child
+// reads or writes (--screenshot, and KORVA_INPUT or KORVA_SCREENSHOT from our environment) are
+// made absolute here, because korva runs in the installation folder, not where the user is.
 bool parse_command_line(const std::vector<std::string>& args, Request& request, std::string& error,
                         bool& help);
 const char* help_text();
@@ -43,5 +46,20 @@ struct RunResult {
 };
 RunResult start_and_wait(const std::string& korva, const std::string& folder,
                          const std::vector<std::pair<std::string, std::string>>& environment);
+
+// How a finished korva ended for the user: its exit, and for an editor run (mode 1) the run
+// marker "temp/wasok.dat", which korva writes last and only when the run ended normally.
+struct Outcome {
+  int32_t status = 0;  // the front end's exit status: 0 only when the run ended normally
+  std::string reason;  // why not, one line; empty when it did
+};
+enum class Marker { Expected, NotUsed };
+Outcome judge_run(const RunResult& run, Marker marker, const std::string& install_dir);
+
+// The whole front end: parses `args`, prepares the installation, starts korva, waits and
+// returns the exit status. Its own lines go to `out`, failures to `err`; korva's own output
+// goes straight through.
+int32_t front_end_main(const std::vector<std::string>& args, const std::string& own_executable, FILE* out,
+                       FILE* err);
 
 }  // namespace korva::go

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/math_tables.h"
+
 namespace korva::mkdata {
 
 using Bytes = std::vector<uint8_t>;
@@ -19,8 +21,6 @@ constexpr int32_t kSinusRows = 450;           // one row per whole degree, 0..44
 constexpr int32_t kSinusBytes = kSinusRows * 256;
 constexpr int32_t kSinusBigEntries = 3600;    // one per 1/8 degree, 0..449.875
 constexpr int32_t kAtanEntries = 720;         // one per 1/8 degree, 0..89.875
-constexpr int32_t kRandomBytes = 2000;
-constexpr uint32_t kRandomSeed = 0x4B4F5256;  // "KORV": the shipped table never changes
 
 // Row d, column c holds round(sin(d degrees) x (c - 128)), so column 1 multiplies by -127 and
 // column 255 by +127: the engine's horizontal thrust reads x from column 1 of row d and z from

@@ -43,16 +43,8 @@ Bytes make_atan() {
 }
 
 Bytes make_random(uint32_t seed) {
-  // xorshift32: small, well spread, and the same bytes on every machine.
-  uint32_t x = seed ? seed : 1;
-  Bytes b;
-  b.reserve(kRandomBytes);
-  for (int32_t i = 0; i < kRandomBytes; ++i) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    put_u8(b, x >> 24);
-  }
+  Bytes b(kRandomBytes);
+  make_random_table(b.data(), seed);
   return b;
 }
 

@@ -1,0 +1,17 @@
+// The keyword families a brain needs without a window or a scene.
+#include "brain/machine.h"
+#include "devices/devices.h"
+#include "engine/engine.h"
+#include "run/keyword_table.h"
+#include "runtime/runtime.h"
+
+namespace korva {
+
+void bind_brain_keywords(KeywordBindings& b) {
+  bind_machine_keywords(b);
+  bind_motion_keywords(b);
+  bind_runtime_keywords(b);
+  bind_input_keywords(b);
+}
+
+}  // namespace korva

@@ -1,0 +1,19 @@
+// The one table that binds every keyword row to its routine: each keyword family binds its
+// own rows; a row no family binds answers 0 and is reported once, when brains are compiled.
+// The families a brain needs without a window or a scene come first, as their own list, so
+// that a tool that only compiles and runs brains links just those.
+#include "render/overlay.h"
+#include "render/scene_keywords.h"
+#include "run/keyword_table.h"
+#include "run/run.h"
+
+namespace korva {
+
+void bind_all_keywords(KeywordBindings& b) {
+  bind_brain_keywords(b);
+  bind_scene_keywords(b);
+  bind_overlay_keywords(b);
+  bind_run_keywords(b);
+}
+
+}  // namespace korva

@@ -1,0 +1,275 @@
+// The road of one run: assets, objects, brains, four warm-up steps and a first frame, then the
+// fixed-rate frame loop until a brain sets the exit code or Escape is taken, then tear-down.
+#include <cstdio>
+#include <cstring>
+
+#include "brain/brain_runner.h"
+#include "brain/machine.h"
+#include "devices/input.h"
+#include "devices/input_script.h"
+#include "model/model.h"
+#include "model/run_state.h"
+#include "platform/platform.h"
+#include "render/overlay.h"
+#include "run/run.h"
+#include "runtime/globals_keywords.h"
+#include "runtime/memory_blocks.h"
+
+namespace korva {
+namespace {
+
+constexpr std::string_view kGlobalsFile = "temp/globvars.dat";
+
+std::string base_path(const Core& c, std::string_view relative) {
+  return std::string(c.base_folder->view()) + std::string(relative);
+}
+
+bool no_pointer(const System& s) {
+  const platform::Screen* screen = s.core->frame.screen;
+  return !screen || screen->headless || s.script;
+}
+
+// The tag an element type's asset records carry when its loader did not write one: the
+// extension of the kind reversed (".v3d" gives "d3v.").
+uint32_t type_tag(int32_t type) {
+  static constexpr const char* kTags[kElementTypes] = {
+      "d30.", "d3a.", "d3b.", "", "", "d3e.", "d3f.", "d3g.", "d3h.", "d3i.", "d3l.", "d3v.", "d3m.", "d3n.",
+  };
+  if (type < 0 || type >= kElementTypes || !kTags[type][0]) return 0;
+  const char* t = kTags[type];
+  return uint32_t(uint8_t(t[0])) | uint32_t(uint8_t(t[1])) << 8 | uint32_t(uint8_t(t[2])) << 16 |
+         uint32_t(uint8_t(t[3])) << 24;
+}
+
+void tag_if_untagged(uint8_t* record, int32_t type) {
+  uint32_t tag = 0;
+  std::memcpy(&tag, record, 4);
+  if (tag != 0) return;
+  tag = type_tag(type);
+  std::memcpy(record, &tag, 4);
+}
+
+// Frame steps 1 and 2: the window messages and the mouse, scripted input, one key.
+void frame_input(System& s, int64_t loop_frame) {
+  Core& c = *s.core;
+  pump(c);
+  if (s.script && s.input) {
+    const platform::Screen* screen = c.frame.screen;
+    const int32_t w = screen ? screen->back.width : 640, h = screen ? screen->back.height : 480;
+    feed_input_script(*s.script, *s.input, loop_frame, w, h);
+  }
+  if (s.input) next_key(c, *s.input);
+  run_phase(s, Phase::Input);
+}
+
+// The brain step with the run's phases around the element loop.
+void brains(System& s) {
+  BrainRunner runner;
+  runner.before_brains = [](System& sys) { run_phase(sys, Phase::BeforeBrains); };
+  runner.after_brains = [](System& sys) { run_phase(sys, Phase::AfterBrains); };
+  brain_step(s, runner);
+}
+
+}  // namespace
+
+std::string asset_open(System& s, std::string_view path) {
+  // Plain files are read where they are.
+  return std::string(path);
+}
+
+void wait_mouse_release(System& s) {
+  // Without a window nobody can let go of a button (a scripted one may never come up).
+  if (no_pointer(s) || !s.input) return;
+  while (s.input->mouse_buttons != 0) {
+    pump(*s.core);
+    platform::sleep_ms(5);
+  }
+}
+
+int32_t asset_pass(System& s) {
+  Core& c = *s.core;
+  Model& m = *s.model;
+  RunPipeline& p = *s.pipeline;
+  std::memset(c.pool(Pool::Instances), 0, static_cast<size_t>(pool_bytes(Pool::Instances)));
+  std::memset(c.pool(Pool::Assets), 0, static_cast<size_t>(pool_bytes(Pool::Assets)));
+  for (int32_t i = 0; i < kAssetSlots; ++i) p.asset_share[i] = i;
+  overlays_reset(s);
+  run_phase(s, Phase::AssetReset);
+  const int32_t count = element_count(m);
+  int32_t slot = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    p.first_asset[i] = slot;
+    uint8_t* rec = c.pool(Pool::Instances) + i * kInstanceRecordBytes;
+    ir_set(rec, ir::kCurrentAspect, slot);
+    ir_set(rec, ir::kFirstAspect, slot);
+    const std::string path(element_field(c, i, fld::kAsset).view());
+    const int32_t type = element_type(c, i);
+
+    // An earlier element with the same asset path lends its slots.
+    int32_t shared = -1;
+    for (int32_t j = 0; j < i && shared < 0; ++j)
+      if (str_cmp(element_field(c, j, fld::kAsset).view(), path) == 0) shared = j;
+
+    int32_t used = 0;
+    if (shared >= 0) {
+      // The slots map to the earlier element's, whose records (which only name loaded data)
+      // are copied so that both elements read the same asset.
+      used = aspect_count(c, shared);
+      if (used > kAssetSlots - slot) used = kAssetSlots - slot;
+      for (int32_t k = 0; k < used; ++k) {
+        p.asset_share[slot + k] = p.first_asset[shared] + k;
+        std::memcpy(asset_record(s, slot + k), asset_record(s, p.first_asset[shared] + k), kAssetRecordBytes);
+      }
+    } else if (type >= 0 && type < kElementTypes && p.loader[type] && slot < kAssetSlots) {
+      used = p.loader[type](s, i, slot, asset_open(s, path));
+      if (used < 0) used = 0;
+      if (used > kAssetSlots - slot) used = kAssetSlots - slot;
+      for (int32_t k = 0; k < used; ++k) tag_if_untagged(asset_record(s, slot + k), type);
+    }
+    aspect_count_set(c, i, used);
+    slot += used;
+  }
+  return slot;
+}
+
+void object_pass(System& s) {
+  Core& c = *s.core;
+  Model& m = *s.model;
+  const int32_t count = element_count(m);
+  uint8_t* records = c.pool(Pool::Instances);
+  auto resolve = [&](std::string_view text) {
+    int32_t v = 0;
+    resolve_value_text(c, *s.brain, text, v);
+    return v;
+  };
+  for (int32_t i = 0; i < count; ++i) {
+    uint8_t* rec = records + i * kInstanceRecordBytes;
+    fill_instance_fields(c, m, i);
+    store_brain_parameters(c, i, resolve);
+    overlay_object_init(s, i);
+    ir_set(rec, ir::kAspectCount, aspect_count(c, i));
+    ir_set(rec, ir::kCurrentAspect, ir_get(rec, ir::kFirstAspect));
+    if (element_type(c, i) == kTypeCamera && (aspect_option(c, i) & 1))
+      ir_set(rec, ir::kFlags, ir_get(rec, ir::kFlags) | ir::kFlagTranslucent);
+    // Elements start shown; brains hide and show them.
+    ir_set(rec, ir::kFlags, ir_get(rec, ir::kFlags) | ir::kFlagShown);
+    for (int32_t off : {ir::kScaleX, ir::kScaleY, ir::kScaleZ})
+      if (ir_get(rec, off) == 0) ir_set(rec, off, 1000);
+  }
+  // The records after the last element repeat it, so a brain that strays past the end of
+  // the table reads a plausible element rather than zeros.
+  if (count > 0)
+    for (int32_t i = count; i < kInstanceRecords; ++i)
+      std::memcpy(records + i * kInstanceRecordBytes, records + (count - 1) * kInstanceRecordBytes,
+                  kInstanceRecordBytes);
+  s.run->debug_shown = false;
+  c.frame.video = VideoState{};
+  overlays_run_start(s);
+}
+
+void compile_brains(System& s) {
+  compile_project_brains(*s.core, *s.model, *s.brain, Pass::Normal);
+  machine_predecode(s);
+  s.run->tics = 0;
+  // A keyword this build has no routine for answers 0 and the run goes on; the maker hears of
+  // it once, here, rather than in a box in the middle of the game.
+  std::vector<std::string> unbound = machine_unbound_keywords(*s.machine);
+  if (s.pipeline) s.pipeline->unbound = unbound;
+  if (unbound.empty()) return;
+  std::string names;
+  for (const auto& n : unbound) names += (names.empty() ? "" : ", ") + n;
+  std::fprintf(stderr, "korva: keywords not available yet (they do nothing and return 0): %s\n", names.c_str());
+  show_status(*s.core, "Not available yet: " + names);
+}
+
+void render_frame(System& s, bool first_frame) {
+  RunPipeline& p = *s.pipeline;
+  p.first_frame = first_frame;
+  for (Phase phase = Phase::Restore; phase <= Phase::SoundCommit; phase = Phase(int32_t(phase) + 1))
+    run_phase(s, phase);
+  p.first_frame = false;
+  ++p.frames_rendered;
+}
+
+int32_t run_project(System& s) {
+  Core& c = *s.core;
+  Model& m = *s.model;
+  RunState& run = *s.run;
+  RunPipeline& p = *s.pipeline;
+
+  wait_mouse_release(s);
+  const int32_t saved_option = m.state[est::kRunOption];
+  m.state[est::kRunOption] = 1;
+  const int32_t fog_start = m.project.fog_start, fog_end = m.project.fog_end;
+  const uint32_t fog_colour = m.project.fog_colour;
+  std::memset(c.pool(Pool::BrainVars), 0, size_t(kGlobalWords) * 4);
+
+  const std::string globals = base_path(c, kGlobalsFile);
+  if (file_exists(c, globals)) load_globals_file(s, globals);
+
+  run.exit_code = kExitRunning;
+  m.run_flag = true;
+  p.loop_frames = 0;
+  p.frames_rendered = 0;
+
+  show_status(c, "Loading data, please wait...");
+  asset_pass(s);
+  show_status(c, "Initializing objects, please wait...");
+  object_pass(s);
+  run_phase(s, Phase::RunStart);
+  show_status(c, "Compiling brains, please wait...");
+  compile_brains(s);
+  if (p.unbound.empty()) show_status(c, "");
+
+  if (platform::Screen* screen = c.frame.screen) {
+    platform::surface_fill(screen->back, 0);
+    platform::surface_fill(screen->primary, 0);
+  }
+
+  const int64_t free_bytes = static_cast<int64_t>(str_stack_free(c)) * kStrSlotBytes;
+  if (free_bytes < kLowStringMemory)
+    show_message(c, "Value: " + std::to_string(free_bytes) + "\nWarning! Internal string memory low.");
+
+  for (int32_t k = 0; k < kWarmUpSteps; ++k) brains(s);
+  render_frame(s, true);
+
+  // The next-frame time lives in the run state, so that a pause or a dialog can move it on.
+  int64_t& next = run.next_frame_time;
+  next = ticks_now(c) + run.frame_period;
+  for (int64_t frame = 0;; ++frame) {
+    if (p.max_frames >= 0 && frame >= p.max_frames) break;  // as if Escape was taken
+    frame_input(s, frame);
+    run_phase(s, Phase::Races);
+    run_phase(s, Phase::Collisions);
+    run_phase(s, Phase::Joysticks);
+    brains(s);
+    ++p.loop_frames;
+    if (run.exit_code != kExitRunning || (s.input && s.input->last_key == 1)) break;
+
+    const int64_t now = ticks_now(c);
+    if (p.fast) {
+      next = now + run.frame_period;
+      render_frame(s, false);
+    } else if (next < now) {
+      next += run.frame_period;  // late: catch up without drawing
+    } else {
+      while (ticks_now(c) <= next) platform::sleep_ms(1);
+      next += run.frame_period;
+      render_frame(s, false);
+    }
+  }
+
+  run_phase(s, Phase::RunEnd);
+  overlays_run_end(s);
+  if (s.blocks) blocks_clear(*s.blocks);
+  m.run_flag = false;
+  m.project.fog_start = fog_start;
+  m.project.fog_end = fog_end;
+  m.project.fog_colour = fog_colour;
+  m.state[est::kRunOption] = saved_option;
+  wait_mouse_release(s);
+  stop_task(c);
+  return run.exit_code;
+}
+
+}  // namespace korva
