@@ -137,18 +137,20 @@ int32_t first_code(Core& c, std::string_view s) {
 
 // ---- Fields ----
 
-FixedString& field_get(Core& c, std::string_view s, int32_t n, char d) {
-  if (n <= 0 || d == 0 || s.empty()) return set_result(c, {});
+std::string_view field_view(std::string_view s, int32_t n, char d) {
+  if (n <= 0 || d == 0 || s.empty()) return {};
   size_t start = 0;
   for (int32_t seen = 1; seen < n; ++seen) {
     size_t at = s.find(d, start);
-    if (at == std::string_view::npos) return set_result(c, {});
+    if (at == std::string_view::npos) return {};
     start = at + 1;
   }
   size_t end = s.find(d, start);
   if (end == std::string_view::npos) end = s.size();
-  return set_result(c, s.substr(start, end - start));
+  return s.substr(start, end - start);
 }
+
+FixedString& field_get(Core& c, std::string_view s, int32_t n, char d) { return set_result(c, field_view(s, n, d)); }
 
 FixedString& field_set(Core& c, std::string_view s, int32_t n, char d) {
   Builder b;

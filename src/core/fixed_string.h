@@ -73,6 +73,8 @@ int32_t first_code(Core& c, std::string_view s);
 
 // ---- Fields (1-based, one-character delimiter) ----
 FixedString& field_get(Core& c, std::string_view s, int32_t n, char d);
+// The same field as a view into s, for lines longer than a slot and callers without a Core.
+std::string_view field_view(std::string_view s, int32_t n, char d);
 FixedString& field_set(Core& c, std::string_view s, int32_t n, char d);  // value: c.str.operand
 int32_t field_count(Core& c, std::string_view s, char d);
 

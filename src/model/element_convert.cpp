@@ -2,7 +2,9 @@
 // units and back, random spreads, the instance words they fill, and the "/"-separated screen,
 // aspect and sound fields.
 #include <cstdlib>
+#include <iterator>
 #include <limits>
+#include <span>
 
 #include "model/model.h"
 #include "model/model_local.h"
@@ -87,22 +89,27 @@ int32_t field_start_value(Core& c, const Model& m, int32_t index, int32_t field)
   return random_range(c, saturate(int64_t{v} - s), saturate(int64_t{v} + s));
 }
 
+// The element fields the instance record carries and their words, in the order the object
+// pass fills them (each spread draws the next random number). The virtual editor's write-back
+// takes every row but the last back into the fields.
+struct FieldWord {
+  int32_t field, offset;
+};
+constexpr FieldWord kFieldWords[] = {
+    {fld::kPosX, ir::kPosX},         {fld::kPosX + 1, ir::kPosY},     {fld::kPosX + 2, ir::kPosZ},
+    {fld::kRotX, ir::kRotX},         {fld::kRotX + 1, ir::kRotY},     {fld::kRotX + 2, ir::kRotZ},
+    {fld::kVelX, ir::kVelX},         {fld::kVelX + 1, ir::kVelY},     {fld::kVelX + 2, ir::kVelZ},
+    {fld::kSpinX, ir::kSpinX},       {fld::kSpinX + 1, ir::kSpinY},   {fld::kSpinX + 2, ir::kSpinZ},
+    {fld::kCredits, ir::kScore},     {fld::kId, ir::kId},             {fld::kScaleX, ir::kScaleX},
+    {fld::kScaleY, ir::kScaleY},     {fld::kScaleZ, ir::kScaleZ},
+    {fld::kCollisionRadius, ir::kCollisionRadius},
+};
+constexpr size_t kWrittenBack = std::size(kFieldWords) - 1;  // all but the collision radius
+
 void fill_instance_fields(Core& c, const Model& m, int32_t index) {
   if (index < 0 || index >= kInstanceRecords) return;
   uint8_t* rec = c.pool(Pool::Instances) + index * kInstanceRecordBytes;
-  // The order matters: each spread draws the next random number.
-  static constexpr struct {
-    int32_t field, offset;
-  } kWords[] = {
-      {fld::kPosX, ir::kPosX},         {fld::kPosX + 1, ir::kPosY},     {fld::kPosX + 2, ir::kPosZ},
-      {fld::kRotX, ir::kRotX},         {fld::kRotX + 1, ir::kRotY},     {fld::kRotX + 2, ir::kRotZ},
-      {fld::kVelX, ir::kVelX},         {fld::kVelX + 1, ir::kVelY},     {fld::kVelX + 2, ir::kVelZ},
-      {fld::kSpinX, ir::kSpinX},       {fld::kSpinX + 1, ir::kSpinY},   {fld::kSpinX + 2, ir::kSpinZ},
-      {fld::kCredits, ir::kScore},     {fld::kId, ir::kId},             {fld::kScaleX, ir::kScaleX},
-      {fld::kScaleY, ir::kScaleY},     {fld::kScaleZ, ir::kScaleZ},
-      {fld::kCollisionRadius, ir::kCollisionRadius},
-  };
-  for (const auto& w : kWords) ir_set(rec, w.offset, field_start_value(c, m, index, w.field));
+  for (const auto& w : kFieldWords) ir_set(rec, w.offset, field_start_value(c, m, index, w.field));
   int32_t flags = ir_get(rec, ir::kFlags) & ~ir::kFlagActive;
   flags |= element_field_int(c, index, fld::kOptions) & ir::kFlagActive;
   ir_set(rec, ir::kFlags, flags);
@@ -111,16 +118,7 @@ void fill_instance_fields(Core& c, const Model& m, int32_t index) {
 }
 
 void write_back(Core& c, const Model& m) {
-  static constexpr struct {
-    int32_t field, offset;
-  } kMoved[] = {
-      {fld::kPosX, ir::kPosX},     {fld::kPosX + 1, ir::kPosY},   {fld::kPosX + 2, ir::kPosZ},
-      {fld::kRotX, ir::kRotX},     {fld::kRotX + 1, ir::kRotY},   {fld::kRotX + 2, ir::kRotZ},
-      {fld::kVelX, ir::kVelX},     {fld::kVelX + 1, ir::kVelY},   {fld::kVelX + 2, ir::kVelZ},
-      {fld::kSpinX, ir::kSpinX},   {fld::kSpinX + 1, ir::kSpinY}, {fld::kSpinX + 2, ir::kSpinZ},
-      {fld::kCredits, ir::kScore}, {fld::kId, ir::kId},           {fld::kScaleX, ir::kScaleX},
-      {fld::kScaleY, ir::kScaleY}, {fld::kScaleZ, ir::kScaleZ},
-  };
+  const std::span<const FieldWord> kMoved(kFieldWords, kWrittenBack);
   for (int32_t i = 0; i <= m.last_index && i < kInstanceRecords; ++i) {
     const uint8_t* rec = c.pool(Pool::Instances) + i * kInstanceRecordBytes;
     bool plain = is_plain_integer_type(element_type(c, i));

@@ -30,15 +30,7 @@ enum class FileKind { Project, ElementGroup };
 
 // Field 36 (the type) is not empty: the line is an element record. Decided on the raw line so
 // that a line longer than a slot is still recognised.
-bool is_record_line(std::string_view line) {
-  size_t at = 0;
-  for (int32_t seen = 1; seen < fld::kType; ++seen) {
-    at = line.find('|', at);
-    if (at == std::string_view::npos) return false;
-    ++at;
-  }
-  return at < line.size() && line[at] != '|';
-}
+bool is_record_line(std::string_view line) { return !field_view(line, fld::kType, '|').empty(); }
 
 std::string_view cut_to_slot(std::string_view line) {
   return line.size() > size_t(kStrCapacity) ? line.substr(0, kStrCapacity) : line;

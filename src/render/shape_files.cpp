@@ -37,16 +37,8 @@ std::string_view text_of(const std::vector<uint8_t>& bytes) {
   return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-std::string_view bar_field(std::string_view line, int n) {
-  size_t start = 0;
-  for (int i = 0; i < n; ++i) {
-    const size_t bar = line.find('|', start);
-    if (bar == std::string_view::npos) return {};
-    start = bar + 1;
-  }
-  const size_t bar = line.find('|', start);
-  return line.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start);
-}
+// Field n (from 0) of a "|" separated line.
+std::string_view bar_field(std::string_view line, int n) { return field_view(line, n + 1, '|'); }
 
 }  // namespace
 

@@ -12,16 +12,7 @@ namespace korva::render {
 namespace {
 
 // Field n (from 1) of a "|" separated line; empty when missing.
-std::string_view field(std::string_view line, int32_t n) {
-  size_t start = 0;
-  for (int32_t i = 1; i < n; ++i) {
-    const size_t bar = line.find('|', start);
-    if (bar == std::string_view::npos) return {};
-    start = bar + 1;
-  }
-  const size_t bar = line.find('|', start);
-  return line.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start);
-}
+std::string_view field(std::string_view line, int32_t n) { return field_view(line, n, '|'); }
 
 int32_t number(std::string_view line, int32_t n) { return str_to_int(field(line, n)); }
 
