@@ -8,9 +8,18 @@
 
 namespace korva {
 
+// The process's exit status: 0 when the mode did what "runmode.ini" asked, otherwise why not.
+enum ExitStatus : int32_t {
+  kStatusDone = 0,
+  kStatusNoStart = 1,        // the window or the 3D device could not be made
+  kStatusBadProject = 2,     // the project file is damaged: nothing was run or saved
+  kStatusNoMode = 3,         // this build does not have the mode asked for
+  kStatusBrainError = 4,     // the run went on, but a brain did not compile
+};
+
 // The whole life of the process for a command line (the arguments joined by blanks), in the
 // start-up order: numbers, clock and pools, folders and tables, network, settings, window and
-// device, settings again, panels, dispatcher, network close, shutdown. Returns 0.
+// device, settings again, panels, dispatcher, network close, shutdown. Returns the exit status.
 int32_t korva_run(App& app, std::string_view command_line);
 
 // The arguments after the program name joined by single blanks.

@@ -113,6 +113,7 @@ void dispatch(App& app) {
     m.run_flag = true;
     std::fprintf(stderr, "korva: no runmode.ini here, and the stand-alone player is not "
                          "available in this build yet\n");
+    app.exit_status = kStatusNoMode;
   } else {
     str_set(*c.data_folder, *c.base_folder);
     str_cat(*c.data_folder, "data/");
@@ -121,7 +122,17 @@ void dispatch(App& app) {
     std::memset(c.pool(Pool::ProjectTable), 0, static_cast<size_t>(pool_bytes(Pool::ProjectTable)));
     read_editor_state(c, m);
     wait_mouse_release(app.system);
-    if (row.loads) load_project(c, m, rm.project);
+    if (row.loads) {
+      load_project(c, m, rm.project);
+      if (!m.load_problem.empty()) {
+        // Running or saving a damaged project would lose what could not be read.
+        std::fprintf(stderr, "korva: the project %s cannot be used: %s; it is left as it is\n",
+                     rm.project.c_str(), m.load_problem.c_str());
+        app.exit_status = kStatusBadProject;
+        platform::screen_cursor_show(app.screen, true);
+        return;
+      }
+    }
     m.current = m.load_first = m.load_last = rm.element < 0 ? 0 : rm.element;
     if (rm.mode == kVirtualEditor || rm.mode == kParameterEditor) lower_current_element(m);
   }
@@ -130,8 +141,10 @@ void dispatch(App& app) {
   if (row.name) {
     std::fprintf(stderr, "korva: the %s is not available in this build yet\n", row.name);
     save = false;  // nothing was edited: leave the user's files as they are
+    app.exit_status = kStatusNoMode;
   } else if (rm.mode == kEditorRun) {
     editor_run(app);
+    if (app.brain->brain_error) app.exit_status = kStatusBrainError;
   } else if (rm.mode == kDisplayArea) {
     run_display_area_tool(app);
   } else if (rm.mode == kBackgroundTool) {

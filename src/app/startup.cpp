@@ -114,11 +114,13 @@ int32_t korva_run(App& app, std::string_view command_line) {
       write_settings(app);
       panels_setup(app);
       dispatch(app);
+    } else {
+      app.exit_status = kStatusNoStart;
     }
   }
   network_close(app);
   shutdown(app);
-  return 0;
+  return app.exit_status;
 }
 
 }  // namespace korva

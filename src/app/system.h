@@ -32,6 +32,7 @@ struct App {
   InstanceLock lock;
   NetStart net = NetStart::NoNetwork;
   bool settings_write_failed = false;  // reported once on stderr
+  int32_t exit_status = 0;             // an ExitStatus (app.h)
 
   std::unique_ptr<Model> model;
   RunState run;

@@ -101,6 +101,15 @@ struct BrainState {
 
   int32_t picking = 0;      // set when any brain calls visual_picked
   int32_t brain_error = 0;  // set when any brain of the project failed to compile
+  // The brains of the last project compilation that failed: whose, which file, which line
+  // (0 before the first line), and the error text the box showed.
+  struct Failure {
+    int32_t element = 0;
+    std::string path;
+    int32_t line = 0;
+    std::string text;
+  };
+  std::vector<Failure> failures;
 
   // Brain sharing, indexed by element.
   uint32_t checksum[256] = {};

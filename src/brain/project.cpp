@@ -95,6 +95,7 @@ void compile_project_brains(Core& c, Model& m, BrainState& b, Pass pass) {
   // 2.
   b.picking = 0;
   b.brain_error = 0;
+  b.failures.clear();
   b.literal_start = guest::kLiteralPoolBase + b.literal_pos;
   b.out = 0;
   const uint32_t last = static_cast<uint32_t>(b.code.size()) - 1;
@@ -109,6 +110,7 @@ void compile_project_brains(Core& c, Model& m, BrainState& b, Pass pass) {
       if (!compile_brain(c, b, paths[i], pass)) {
         b.brain_error = 1;
         std::string name(element_name(c, i).view());
+        b.failures.push_back({i, paths[i], b.line, b.compile_error});
         show_message(c, "'" + name + "' brain ERROR!|" + b.compile_error);
         // The partial code is dropped: the element runs an empty brain.
         if (start < last) {

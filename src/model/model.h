@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/core.h"
@@ -118,6 +119,9 @@ struct Model {
   uint32_t brain_counter = 1;  // next private brain file name
 
   FixedString description;  // of the current project; also line 19 of the editor state
+  // Why the last project file read looks damaged (no element records, or fewer than its count
+  // line says); empty when it read whole. A damaged project is neither run nor saved over.
+  std::string load_problem;
   ProjectSettings project;
 
   FixedString paths[kPathLines + 1];  // lines 1..23 of "data/curpaths.ini"; [0] unused

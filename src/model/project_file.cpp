@@ -112,6 +112,7 @@ int32_t read_element_file(Core& c, Model& m, std::string_view path, FileKind kin
   if (!m.standalone) show_status(c, kLoadingText);
   if (read_file(c, path, 0, cap, buf, &got) != 0) {
     if (!m.standalone) show_status(c, "");
+    if (kind == FileKind::Project) m.load_problem = "it cannot be read";
     return -1;
   }
   bool too_large = got == cap && file_size(c, path) > cap;
@@ -132,8 +133,14 @@ int32_t read_element_file(Core& c, Model& m, std::string_view path, FileKind kin
     commented = true;
   }
   if (kind == FileKind::Project) str_set(m.description, commented ? description.view() : "");
-  // The count line is not needed; a file without one starts with its first record.
-  if (have && !is_record_line(line)) advance();
+  // The count line is not needed; a file without one starts with its first record. When it
+  // is there, fewer records than it says tell of a file cut short.
+  int32_t declared = -1;
+  if (have && !is_record_line(line)) {
+    if (!line.empty() && line.find_first_not_of("0123456789\r") == std::string_view::npos)
+      declared = str_to_int(line);
+    advance();
+  }
 
   int32_t inserted = 0;
   bool table_full = false, cut = false;
@@ -146,6 +153,14 @@ int32_t read_element_file(Core& c, Model& m, std::string_view path, FileKind kin
       ++inserted;
     else
       table_full = true;
+  }
+
+  if (kind == FileKind::Project) {
+    if (inserted == 0)
+      m.load_problem = "it holds no element records (not a project file, or damaged)";
+    else if (declared > inserted && !table_full)
+      m.load_problem = "it declares " + std::to_string(declared) + " elements but holds " +
+                       std::to_string(inserted) + " (cut short?)";
   }
 
   if (kind == FileKind::Project && have && !(line.size() > 0 && line[0] == '@')) {
@@ -340,6 +355,7 @@ int32_t load_project(Core& c, Model& m, std::string_view path) {
   s.fog_end = 15360;
   s.fog_colour = 0xFF000000u;
 
+  m.load_problem.clear();
   if (file_exists(c, p.view())) {
     empty_table(c, m);
     m.load_first = 0;

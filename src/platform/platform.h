@@ -1,6 +1,13 @@
-// The platform layer: the one window and its message pump (SDL2), the CPU display surfaces that
-// stand in for the primary and back buffers, the OpenGL rendering devices, images and message
-// boxes. Plain structs and functions; nothing here knows the rest of the program.
+// The platform layer: the CPU display surfaces that stand in for the primary and back buffers,
+// the screen that flips and presents them, images, and (with a window) the message pump, the
+// OpenGL rendering devices and the joysticks. Plain structs and functions; nothing here knows the
+// rest of the program.
+//
+// Two libraries share this header. korva_platform needs no window system: surfaces, images, time
+// and every screen_* function except screen_open, screen_hide and screen_close; those work on the
+// surfaces in memory and reach a window only through the screen's WindowOps. korva_platform_window
+// (SDL2, OpenGL, EGL) opens the window and fills in those operations, and holds the devices, the
+// joysticks and pc_scancode. A command-line tool that never opens a window links the first alone.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -59,7 +66,8 @@ struct InputEvent {
 };
 
 // The PC keyboard scan code (set 1, without the extended prefix) of an SDL scancode; 0 when the
-// key has none. Arrows and the editing block share the keypad's codes (Up 72, Delete 83).
+// key has none. Arrows and the editing block share the keypad's codes (Up 72, Delete 83). Part
+// of korva_platform_window, beside the window that receives the keys.
 int32_t pc_scancode(int32_t sdl_scancode);
 
 struct ScreenOptions {
@@ -71,10 +79,26 @@ struct ScreenOptions {
   std::string title = "Korva";
 };
 
+struct Screen;
+
+// What a screen does through its window. screen_open points the screen at the window back end's
+// table while a window is open; without one, the screen_* functions keep to the surfaces.
+struct WindowOps {
+  void (*pump)(Screen& s);          // hands every waiting message on (on_input, close requests)
+  void (*sample_mouse)(Screen& s);  // sets mouse_x, mouse_y and mouse_buttons from the system
+  void (*warp_mouse)(Screen& s);    // puts the system cursor on the pixel mouse_x, mouse_y
+  void (*present)(Screen& s);       // shows the primary surface in the window
+  bool (*minimized)(const Screen& s);
+  int32_t (*refresh_rate)(const Screen& s);  // of the window's display in Hz; 0 when unknown
+  void (*message_box)(Screen& s, std::string_view caption, std::string_view text);
+  void (*show_cursor)(Screen& s, bool show);
+};
+
 struct Screen {
   bool headless = true;
   bool video_started = false;  // SDL's video subsystem is ours to shut down
   SDL_Window* window = nullptr;
+  const WindowOps* window_ops = nullptr;  // the window back end's, while the window is open
   SDL_Surface* present_view = nullptr;  // wraps the primary surface's pixels for blitting
   Surface primary;  // what the display shows (after a flip: the picture just presented)
   Surface back;     // where the next picture is drawn
@@ -95,10 +119,11 @@ bool headless_requested();
 
 // Opens the window (unless headless) and makes the primary and back surfaces. When no display
 // can be opened the screen falls back to headless. Returns false only when the surfaces cannot
-// be made (an impossible size).
+// be made (an impossible size). These three are korva_platform_window's.
 bool screen_open(Screen& s, const ScreenOptions& options);
 void screen_close(Screen& s);
 void screen_hide(Screen& s);
+
 // Processes every waiting message. Returns false while the primary surface is lost.
 bool screen_pump(Screen& s);
 void screen_sample_mouse(Screen& s);
@@ -120,8 +145,9 @@ void screen_cursor_show(Screen& s, bool show);
 
 enum class DeviceKind : int32_t { None, Hardware, Software };
 
-// The OpenGL contexts that stand in for the 3D device. The hardware device is a context on a
-// hidden SDL window; the software device is Mesa llvmpipe through EGL without any surface.
+// The OpenGL contexts that stand in for the 3D device (korva_platform_window). The hardware device
+// is a context on a hidden SDL window; the software device is Mesa llvmpipe through EGL without
+// any surface.
 struct Devices {
   SDL_Window* gl_window = nullptr;
   void* gl_context = nullptr;       // SDL_GLContext of the hardware device
@@ -158,7 +184,8 @@ struct Joysticks {
   void* device[2] = {};  // SDL_Joystick of joystick 1 and 2
 };
 
-// Starts the joystick service; false when the platform has none (the joysticks stay absent).
+// Starts the joystick service (korva_platform_window); false when the platform has none (the
+// joysticks stay absent).
 bool joysticks_open(Joysticks& j);
 void joysticks_close(Joysticks& j);
 // Reads both joysticks, picking up controllers plugged in since the last poll.

@@ -303,8 +303,8 @@ void scene_release(Scene& s) {
   s.flat.reset();
   s.visuals.files.clear();
   s.textures.textures.clear();
-  s.assets.clear();
   s.fills.clear();
+  s.states.clear();
 }
 
 void element_orientation(const Core& c, const ElementState& e, rm::vec3& direction, rm::vec3& up) {

@@ -169,6 +169,7 @@ struct Scene {
 // Builds the roots and every element's scene object. `device` may be null (no device settings).
 void scene_build(Scene& s, const SceneSettings& settings, const std::vector<ElementSetup>& elements,
                  gl::Device* device);
+// Releases the scene objects; the loaded assets stay until scene_assets_clear.
 void scene_release(Scene& s);
 // Steps 3 to 5 of the synchronisation: hide every frame, show and place the active and shown
 // elements by kind, refresh the overlay copies. States are by element index.

@@ -115,7 +115,7 @@ std::shared_ptr<rm::AnimationSet> convert_animation(const aiAnimation& a,
 
 bool load(std::string_view path, XModel& out, TextureCache& textures) {
   std::vector<uint8_t> bytes;
-  if (!read_whole_file(path, bytes) || bytes.empty()) return false;
+  if (!read_whole_file(path, bytes, kMaxModelBytes) || bytes.empty()) return false;
   Assimp::Importer importer;
   // The model comes back in its own (DirectX) conventions: left-handed, clockwise faces, v down.
   const aiScene* scene = importer.ReadFileFromMemory(

@@ -171,6 +171,11 @@ void compile_brains(System& s) {
   compile_project_brains(*s.core, *s.model, *s.brain, Pass::Normal);
   machine_predecode(s);
   s.run->tics = 0;
+  // For front ends and logs, beside the box: which brain file and line did not compile.
+  for (const auto& f : s.brain->failures)
+    std::fprintf(stderr, "korva: the brain of '%s' (%s)%s does not compile: %s\n",
+                 std::string(element_name(*s.core, f.element).view()).c_str(), f.path.c_str(),
+                 f.line > 0 ? (", line " + std::to_string(f.line)).c_str() : "", f.text.c_str());
   // A keyword this build has no routine for answers 0 and the run goes on; the maker hears of
   // it once, here, rather than in a box in the middle of the game.
   std::vector<std::string> unbound = machine_unbound_keywords(*s.machine);

@@ -219,7 +219,10 @@ void add_scene_steps(RunPipeline& p) {
     platform::Screen* screen = s.core->frame.screen;
     if (screen && !s.pipeline->first_frame) platform::screen_flip(*screen);
   });
-  run_step_add(p, Phase::RunEnd, "scene release", [](System& s) { scene_release(*s.scene); });
+  run_step_add(p, Phase::RunEnd, "scene release", [](System& s) {
+    scene_release(*s.scene);
+    scene_assets_clear(s);
+  });
 }
 
 }  // namespace korva

@@ -16,23 +16,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(DemoPicture, TheDemoRunShowsItsSceneSpritesCounterAndCaption) {
+// Runs project (a path below a fresh installation) headless for frames loop frames and
+// compares the last picture with reference name.
+void expect_project_picture(const std::string& project, int frames, const std::string& name) {
   const fs::path bin(KORVA_BINARY_DIR);
-  const fs::path dir = fs::temp_directory_path() / ("korva-demo-picture-" + std::to_string(getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("korva-picture-" + name + "-" + std::to_string(getpid()));
   fs::remove_all(dir);
   ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
   const std::string shot = (dir / "shot.png").string();
-  const std::string run = "cd '" + dir.string() +
-                          "' && printf 'projects/demo/demo.prj\\r\\n1\\r\\n0\\r\\n0\\r\\n0\\r\\n' > runmode.ini"
+  const std::string run = "cd '" + dir.string() + "' && printf '" + project +
+                          "\\r\\n1\\r\\n0\\r\\n0\\r\\n0\\r\\n' > runmode.ini"
                           " && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1 KORVA_FAST=1"
-                          " KORVA_MAX_FRAMES=60 KORVA_SCREENSHOT='" + shot + "' '" +
+                          " KORVA_MAX_FRAMES=" + std::to_string(frames) + " KORVA_SCREENSHOT='" + shot + "' '" +
                           (bin / "korva").string() + "' 2> stderr.txt";
   ASSERT_EQ(std::system(run.c_str()), 0);
   std::vector<uint8_t> rgb;
   int32_t w = 0, h = 0;
   ASSERT_TRUE(platform::image_load_rgb(shot, rgb, w, h)) << "no screenshot";
-  golden::expect_rgb(rgb, w, h, "app", "demo", golden::kRendered3D);
+  golden::expect_rgb(rgb, w, h, "app", name, golden::kRendered3D);
   fs::remove_all(dir);
+}
+
+TEST(DemoPicture, TheDemoRunShowsItsSceneSpritesCounterAndCaption) {
+  expect_project_picture("projects/demo/demo.prj", 60, "demo");
+}
+
+// One element of every kind that can be seen: a camera with a smaller viewport, the FRAME
+// picture around it, a BACKGROUND band, a 3D shape, a visual of two looks, an .x model, a flat
+// shape, lights, a sprite and a counter.
+TEST(DemoPicture, EveryKindOfElementIsDrawnInAProjectRun) {
+  expect_project_picture("projects/kinds/kinds.prj", 30, "kinds");
 }
 
 // In a real window (a virtual display here) the run presents through SDL while the 3D device

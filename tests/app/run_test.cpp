@@ -32,6 +32,7 @@ class Run : public ::testing::Test {
   fs::path dir;
   std::unique_ptr<App> app;
   std::string errors;  // what korva wrote on stderr (headless message boxes included)
+  int32_t status = -1;  // korva's exit status
 
   void SetUp() override {
     char tmpl[] = "/tmp/korva-run-XXXXXX";
@@ -85,7 +86,7 @@ class Run : public ::testing::Test {
     dup2(fd, 2);
     close(fd);
     app = std::make_unique<App>();
-    EXPECT_EQ(korva_run(*app, ""), 0);
+    status = korva_run(*app, "");
     std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
@@ -111,6 +112,38 @@ TEST_F(Run, BrainsComputeSaveTheirGlobalsAndExit) {
   EXPECT_NE(errors.find("When compiled, exit to sub-project 7"), std::string::npos) << errors;
   EXPECT_EQ(app->run.exit_code, 7);
   EXPECT_EQ(app->pipeline.loop_frames, 6);  // four warm-up steps, then loop frames 0..5
+  EXPECT_EQ(status, kStatusDone);
+}
+
+// A damaged project file is neither run nor saved over, whatever the mode, and the exit
+// status says so; a brain that does not compile is named with its file and line.
+TEST_F(Run, DamagedProjectsAreLeftAloneAndBrainErrorsAreReported) {
+  const std::string garbage("\x89PNG\r\n\x1a\n\x00\x00garbage|||", 20);
+  for (int mode : {1, 14}) {
+    write("projects/t.prj", garbage);
+    write_runmode(mode);
+    korva();
+    EXPECT_EQ(status, kStatusBadProject) << mode;
+    EXPECT_EQ(read("projects/t.prj"), garbage) << mode;
+    EXPECT_NE(errors.find("cannot be used"), std::string::npos) << errors;
+  }
+  // Cut short: the count line says two, one record is there.
+  write_project({"", ""});
+  std::string cut = read("projects/t.prj");
+  cut = cut.substr(0, cut.find("E1|"));
+  write("projects/t.prj", cut);
+  write_runmode(1);
+  korva();
+  EXPECT_EQ(status, kStatusBadProject);
+  EXPECT_NE(errors.find("declares 2 elements but holds 1"), std::string::npos) << errors;
+
+  write_project({"var n\r\nn = n + q\r\n"});
+  setenv("KORVA_MAX_FRAMES", "2", 1);
+  korva();
+  EXPECT_EQ(status, kStatusBrainError);
+  EXPECT_NE(errors.find("the brain of 'E0' ("), std::string::npos) << errors;
+  EXPECT_NE(errors.find("), line 2 does not compile: "), std::string::npos) << errors;
+  EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n");  // the run itself went on and ended
 }
 
 TEST_F(Run, EscapeInTheInputScriptEndsTheRunWithoutAMessage) {
@@ -123,6 +156,20 @@ TEST_F(Run, EscapeInTheInputScriptEndsTheRunWithoutAMessage) {
   EXPECT_EQ(app->run.exit_code, -1);
   EXPECT_EQ(errors.find("When compiled"), std::string::npos) << errors;
   EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n");
+}
+
+// Scripted keys reach the brains through the same input state as real ones: Right held for
+// loop frames 2, 3 and 4 moves the element three times, by scan code and by key name.
+TEST_F(Run, ABrainMovesItsElementWithTheKeyboard) {
+  write_project({"if keyboard(77)\r\nposition_x_add(element, 512000)\r\nendif\r\n"
+                 "if keyboard(\"LEFT\")\r\nposition_x_add(element, -1000)\r\nendif\r\n"
+                 "global_set(0, position_x(element))\r\nglobals_save(\"temp/x.dat\", 0, 0)\r\n"});
+  write("keys.txt", "2 down RIGHT\r\n5 up RIGHT\r\n6 key LEFT\r\n");
+  setenv("KORVA_INPUT", (dir / "keys.txt").c_str(), 1);
+  setenv("KORVA_MAX_FRAMES", "9", 1);
+  write_runmode(1);
+  korva();
+  EXPECT_EQ(read("temp/x.dat"), "1535000\r\n") << errors;
 }
 
 TEST_F(Run, ABrainThatExitsAtOnceEndsAfterTheWarmUpAndOneFrame) {
@@ -187,6 +234,7 @@ TEST_F(Run, ModesLoadAndSaveAsTheirTableSays) {
     const auto before = inode("projects/t.prj");
     write_runmode(k.mode);
     korva();
+    EXPECT_EQ(status, k.mode == 6 ? kStatusNoMode : kStatusDone) << "mode " << k.mode;
     const bool loaded = !fs::is_empty(dir / "brains");
     EXPECT_EQ(loaded, k.loads) << "mode " << k.mode;
     // A save writes a new file and renames it over the old one.

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -134,6 +136,91 @@ TEST(Headless, FlipSwapsBuffersAndTheScreenshotShowsThePresentedPicture) {
   EXPECT_FALSE(image_load_rgb((dir / "missing.bmp").string(), rgb, w, h));
   std::filesystem::remove_all(dir);
   screen_close(screen);
+}
+
+// A window back end that only writes down what the screen asks of it.
+struct RecordingScreen : Screen {
+  mutable std::vector<std::string> calls;  // the const operations write down their calls too
+  bool is_minimized = false;
+};
+
+const RecordingScreen& recorder(const Screen& s) { return static_cast<const RecordingScreen&>(s); }
+
+constexpr WindowOps kRecordingWindow = {
+    .pump = [](Screen& s) { recorder(s).calls.push_back("pump"); },
+    .sample_mouse = [](Screen& s) { recorder(s).calls.push_back("sample"); },
+    .warp_mouse =
+        [](Screen& s) {
+          recorder(s).calls.push_back("warp " + std::to_string(s.mouse_x) + "," +
+                                      std::to_string(s.mouse_y));
+        },
+    .present =
+        [](Screen& s) {
+          recorder(s).calls.push_back("present " + std::to_string(surface_pixel(s.primary, 0, 0)));
+        },
+    .minimized =
+        [](const Screen& s) {
+          recorder(s).calls.push_back("minimized?");
+          return recorder(s).is_minimized;
+        },
+    .refresh_rate =
+        [](const Screen& s) {
+          recorder(s).calls.push_back("rate?");
+          return int32_t{100000};  // a blank every 10 microseconds: the wait is short
+        },
+    .message_box =
+        [](Screen& s, std::string_view caption, std::string_view text) {
+          recorder(s).calls.push_back("box " + std::string(caption) + "|" + std::string(text));
+        },
+    .show_cursor =
+        [](Screen& s, bool show) {
+          recorder(s).calls.push_back(show ? "cursor on" : "cursor off");
+        },
+};
+
+TEST(Screen, WithAWindowEveryStepAlsoGoesThroughItsOperations) {
+  RecordingScreen screen;
+  ASSERT_TRUE(surface_create(screen.primary, 64, 48, PixelFormat::Xrgb8888));
+  ASSERT_TRUE(surface_create(screen.back, 64, 48, PixelFormat::Xrgb8888));
+  screen.window_ops = &kRecordingWindow;
+
+  EXPECT_TRUE(screen_pump(screen));
+  screen_sample_mouse(screen);
+  surface_fill(screen.back, 0x123456);
+  ASSERT_TRUE(screen_flip(screen));  // the window is shown the picture after the swap
+  EXPECT_EQ(surface_pixel(screen.back, 0, 0), 0u);
+  screen_warp_mouse(screen, 99, -4);  // clamped before the window sees it
+  EXPECT_EQ(screen.mouse_x, 63);
+  EXPECT_EQ(screen.mouse_y, 0);
+
+  // Lost surfaces come back only once the window is no longer minimised; until then a flip
+  // neither swaps nor presents.
+  screen.primary.lost = screen.back.lost = true;
+  screen.is_minimized = true;
+  EXPECT_FALSE(screen_pump(screen));
+  EXPECT_FALSE(screen_flip(screen));
+  screen.is_minimized = false;
+  EXPECT_TRUE(screen_flip(screen));
+  EXPECT_EQ(surface_pixel(screen.primary, 0, 0), 0u);
+  EXPECT_EQ(screen.presents, 2);
+
+  screen_message_box(screen, "Korva", "No track!");
+  screen_cursor_show(screen, false);
+  screen_wait_vblank(screen);
+  EXPECT_EQ(screen.calls,
+            (std::vector<std::string>{"pump", "sample", "present 1193046", "warp 63,0", "pump",
+                                      "minimized?", "minimized?", "present 0",
+                                      "box Korva|No track!", "cursor off", "rate?"}));
+
+  // Closed, the window hears nothing more.
+  screen.window_ops = nullptr;
+  screen.calls.clear();
+  EXPECT_TRUE(screen_flip(screen));
+  screen_warp_mouse(screen, 5, 5);
+  screen_message_box(screen, "Korva", "gone");
+  screen_wait_vblank(screen);
+  EXPECT_TRUE(screen.calls.empty());
+  EXPECT_EQ(screen.presents, 3);
 }
 
 TEST(Headless, TheSoftwareDeviceExistsWithoutADisplay) {

@@ -80,6 +80,25 @@ std::string light_record(const char* name, const Placement& at, const char* ligh
   return join_record(f);
 }
 
+// An element of a 3D kind placed in the scene: type is field 36, screen field 37.
+std::string placed_record(const char* name, const char* asset, const char* type, const Placement& at,
+                          const char* screen = "0/0/639/479/0x0") {
+  std::vector<std::string> f = default_record();
+  f[0] = name;
+  f[1] = asset;
+  f[4] = at.x;
+  f[5] = at.y;
+  f[6] = at.z;
+  f[10] = at.pitch;
+  f[11] = at.yaw;
+  f[34] = "0";
+  f[35] = type;
+  f[36] = screen;
+  f[37] = "0/1";
+  f[39] = "0";
+  return join_record(f);
+}
+
 // A SPRITE (type 5) or COUNTER (type 8) element: its fields are plain screen units.
 std::string screen_record(const char* name, const char* image, const char* type, const char* x,
                           const char* y, const char* screen) {
@@ -415,7 +434,7 @@ FileEntry text_file(std::string path, std::string_view text) { return {std::move
 
 std::vector<std::string> installation_folders() {
   return {"3dshapes", "bckgrnds", "brains", "sprites", "3dsfiles", "elements", "elements/myele", "frames",
-          "images", "projects", "projects/myprj", "projects/demo", "visuals", "sounds", "counters", "grndmaps",
+          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "visuals", "sounds", "counters", "grndmaps",
           "tracks", "cameras", "xvisuals", "temp", "data", "multilev", "korvaexe"};
 }
 
@@ -527,6 +546,32 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
       {screen_record("Spark", "./sprites/default_.pcx", "5", "300", "100", "0/0/639/479/0x0"), kDemoSpark},
       {screen_record("Score", "./counters/default_.pcx", "8", "0", "0", "24/16/1000/0/0x0"), kDemoScore},
   };
+  // One element of every kind that can be seen, in a camera viewport smaller than the screen,
+  // so that the FRAME picture under the scene shows around it.
+  std::string kinds_camera = camera_record("Camera", {"0", "1.8", "-5.5", "8.000", "0"});
+  kinds_camera.replace(kinds_camera.find("0/0/639/479/0/20&40/7"), 21, "40/24/599/367/0/20&40/7");
+  const std::vector<DemoElement> kinds = {
+      {kinds_camera, "; The camera shows the sky behind the scene.\nbackground3d_set(1)\n"},
+      {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
+      {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
+      {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
+      {placed_record("Shape", "./3dshapes/default_.a3d", "1", {"-2.4", "0.8", "0"}), kDemoSpin},
+      {visual_record("Two looks", "./visuals/pair_.v3d", {"-0.8", "0.8", "0"}), kBrainNull},
+      {visual_record("Model", "./xvisuals/default_.x", {"0.8", "0.8", "0"}), kDemoSpin},
+      {placed_record("Flat", "./images/jeep001_.pcx", "2", {"2.4", "0.9", "0"}), kBrainNull},
+      {placed_record("Picture", "./frames/default_.pcx", "6", {}), kBrainNull},
+      {placed_record("Band", "./bckgrnds/band_.g3d", "7", {}, "40/384/599/455/0x0"), kBrainNull},
+      {screen_record("Spark", "./sprites/default_.pcx", "5", "540", "396", "0/0/639/479/0x0"), kBrainNull},
+      {screen_record("Score", "./counters/default_.pcx", "8", "0", "0", "56/36/1000/0/0x0"), kDemoScore},
+  };
+  const std::string pair_cube = visual_part("./images/default_.bmp", "./visuals/default_.3ds", 0, 240, 160, 40);
+  const std::string pair_ball = visual_part("./images/default_.bmp", "./3dsfiles/ball_.3ds", 0, 60, 120, 230);
+  groups.push_back({"every kind of element",
+                    {file("visuals/pair_.v3d", to_bytes(crlf({pair_cube, "2" + pair_ball.substr(1)}))),
+                     file("bckgrnds/band_.g3d", to_bytes(crlf({"; Korva background", "color=" + std::to_string(cube(6, 3, 0))}))),
+                     file("projects/kinds/kinds.prj", project_encode("Every kind of element that can be seen", kinds, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/kinds/kinds.col", companion_encode(30, 100))}});
+
   groups.push_back({"demo project",
                     {file("visuals/floor_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/floor_.3ds", 0, 90, 140, 90)}))),
                      file("visuals/ball_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/ball_.3ds", 0, 230, 120, 40)}))),

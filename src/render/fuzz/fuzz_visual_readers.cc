@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korva;
   switch (which) {
     case 0: {
-      render::TriangleList out;
-      render::tds_parse(data, size, out);
-      render::mirror_triangles(out);
+      TriangleList out;
+      tds_parse(data, size, out);
+      mirror_triangles(out);
       break;
     }
     case 1: {

@@ -1,22 +1,14 @@
-// The one window (SDL2), its message pump, presenting the primary surface and the message box.
-// Headless, there is no window: the surfaces live in memory and presenting only swaps them.
+// The one window (SDL2): opening and closing it, and the window operations the screen calls
+// through its WindowOps: the message pump, the mouse, presenting the primary surface, the
+// display's refresh rate and the message box.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <thread>
 
 #include "platform/platform.h"
 
 namespace korva::platform {
-
-bool headless_requested() {
-  const char* v = std::getenv("KORVA_HEADLESS");
-  return v && *v && std::strcmp(v, "0") != 0;
-}
 
 static uint32_t sdl_format(PixelFormat f) {
   switch (f) {
@@ -63,48 +55,6 @@ static bool open_window(Screen& s, const ScreenOptions& o) {
   }
   SDL_StartTextInput();
   return true;
-}
-
-bool screen_open(Screen& s, const ScreenOptions& o) {
-  s.title = o.title;
-  s.headless = true;
-  if (!surface_create(s.primary, o.width, o.height, o.format) ||
-      !surface_create(s.back, o.width, o.height, o.format))
-    return false;
-  if (!o.headless) {
-    if (open_window(s, o))
-      s.headless = false;
-    else
-      std::fprintf(stderr, "korva: no display could be opened (%s); running headless\n",
-                   SDL_GetError());
-  }
-  if (s.window) {
-    s.present_view = SDL_CreateRGBSurfaceWithFormatFrom(s.primary.pixels.data(), o.width,
-                                                        o.height, 32, s.primary.pitch,
-                                                        sdl_format(o.format));
-    if (!s.present_view) {
-      screen_close(s);
-      s.headless = true;
-      return surface_create(s.primary, o.width, o.height, o.format) &&
-             surface_create(s.back, o.width, o.height, o.format);
-    }
-  }
-  s.active = 1;
-  return true;
-}
-
-void screen_close(Screen& s) {
-  if (s.present_view) SDL_FreeSurface(s.present_view);
-  s.present_view = nullptr;
-  if (s.window) SDL_DestroyWindow(s.window);
-  s.window = nullptr;
-  if (s.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  s.video_started = false;
-  s.headless = true;
-}
-
-void screen_hide(Screen& s) {
-  if (s.window) SDL_HideWindow(s.window);
 }
 
 static void mark_lost(Screen& s) {
@@ -204,16 +154,12 @@ static void handle_event(Screen& s, const SDL_Event& e) {
   }
 }
 
-bool screen_pump(Screen& s) {
-  if (s.window) {
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) handle_event(s, e);
-  }
-  return !s.primary.lost;
+static void pump(Screen& s) {
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) handle_event(s, e);
 }
 
-void screen_sample_mouse(Screen& s) {
-  if (!s.window) return;  // headless: the mouse is whatever scripted input set
+static void sample_mouse(Screen& s) {
   int x = 0, y = 0, w = 0, h = 0;
   const uint32_t b = SDL_GetMouseState(&x, &y);
   SDL_GetWindowSize(s.window, &w, &h);
@@ -226,11 +172,7 @@ void screen_sample_mouse(Screen& s) {
                     ((b & SDL_BUTTON_MMASK) ? 4 : 0);
 }
 
-void screen_warp_mouse(Screen& s, int32_t x, int32_t y) {
-  // Kept headless too, so that the next pump samples the cursor where it was put.
-  s.mouse_x = std::clamp<int32_t>(x, 0, std::max<int32_t>(s.primary.width - 1, 0));
-  s.mouse_y = std::clamp<int32_t>(y, 0, std::max<int32_t>(s.primary.height - 1, 0));
-  if (!s.window || s.primary.width <= 0 || s.primary.height <= 0) return;
+static void warp_mouse(Screen& s) {
   int w = 0, h = 0;
   SDL_GetWindowSize(s.window, &w, &h);
   const SDL_Rect r = picture_rect(s, w, h);
@@ -240,9 +182,8 @@ void screen_warp_mouse(Screen& s, int32_t x, int32_t y) {
   SDL_WarpMouseInWindow(s.window, static_cast<int>(wx), static_cast<int>(wy));
 }
 
-void screen_present(Screen& s) {
-  ++s.presents;
-  if (!s.window || !s.present_view) return;
+static void present(Screen& s) {
+  if (!s.present_view) return;
   SDL_Surface* target = SDL_GetWindowSurface(s.window);
   if (!target) return;
   s.present_view->pixels = s.primary.pixels.data();
@@ -253,50 +194,81 @@ void screen_present(Screen& s) {
   SDL_UpdateWindowSurface(s.window);
 }
 
-bool screen_flip(Screen& s) {
-  if (s.primary.lost && !screen_restore(s)) return false;
-  std::swap(s.primary.pixels, s.back.pixels);
-  screen_present(s);
-  return true;
+static bool minimized(const Screen& s) {
+  return (SDL_GetWindowFlags(s.window) & SDL_WINDOW_MINIMIZED) != 0;
 }
 
-bool screen_restore(Screen& s) {
-  if (!s.primary.lost) return true;
-  if (s.window && (SDL_GetWindowFlags(s.window) & SDL_WINDOW_MINIMIZED)) return false;
-  s.primary.lost = false;
-  s.back.lost = false;
-  return true;
-}
-
-void screen_wait_vblank(Screen& s) {
-  if (!s.window) return;  // no display, no blank to wait for
+static int32_t refresh_rate(const Screen& s) {
   SDL_DisplayMode mode{};
-  int rate = 60;
-  int index = SDL_GetWindowDisplayIndex(s.window);
-  if (index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0)
-    rate = mode.refresh_rate;
-  // Sleep to the next refresh boundary of the monotonic clock.
-  using namespace std::chrono;
-  const int64_t period = 1000000000LL / rate;
-  const int64_t now = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-  std::this_thread::sleep_for(nanoseconds(period - now % period));
+  const int index = SDL_GetWindowDisplayIndex(s.window);
+  if (index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0) return mode.refresh_rate;
+  return 0;
 }
 
-void screen_message_box(Screen& s, std::string_view caption, std::string_view text) {
-  if (!s.window) return;
+static void message_box(Screen& s, std::string_view caption, std::string_view text) {
   std::string c(caption), t(text);
+  // A topmost full-screen window would hide the box.
   const bool topmost = (SDL_GetWindowFlags(s.window) & SDL_WINDOW_ALWAYS_ON_TOP) != 0;
   if (topmost) SDL_SetWindowAlwaysOnTop(s.window, SDL_FALSE);
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, c.c_str(), t.c_str(), s.window);
   if (topmost) SDL_SetWindowAlwaysOnTop(s.window, SDL_TRUE);
 }
 
-void screen_cursor_show(Screen& s, bool show) {
-  if (s.window) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+static void show_cursor(Screen&, bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+static constexpr WindowOps kSdlWindow = {
+    .pump = pump,
+    .sample_mouse = sample_mouse,
+    .warp_mouse = warp_mouse,
+    .present = present,
+    .minimized = minimized,
+    .refresh_rate = refresh_rate,
+    .message_box = message_box,
+    .show_cursor = show_cursor,
+};
+
+bool screen_open(Screen& s, const ScreenOptions& o) {
+  s.title = o.title;
+  s.headless = true;
+  if (!surface_create(s.primary, o.width, o.height, o.format) ||
+      !surface_create(s.back, o.width, o.height, o.format))
+    return false;
+  if (!o.headless) {
+    if (open_window(s, o))
+      s.headless = false;
+    else
+      std::fprintf(stderr, "korva: no display could be opened (%s); running headless\n",
+                   SDL_GetError());
+  }
+  if (s.window) {
+    s.present_view = SDL_CreateRGBSurfaceWithFormatFrom(s.primary.pixels.data(), o.width,
+                                                        o.height, 32, s.primary.pitch,
+                                                        sdl_format(o.format));
+    if (!s.present_view) {
+      screen_close(s);
+      s.headless = true;
+      return surface_create(s.primary, o.width, o.height, o.format) &&
+             surface_create(s.back, o.width, o.height, o.format);
+    }
+    s.window_ops = &kSdlWindow;
+  }
+  s.active = 1;
+  return true;
 }
 
-void sleep_ms(int32_t ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void screen_close(Screen& s) {
+  s.window_ops = nullptr;
+  if (s.present_view) SDL_FreeSurface(s.present_view);
+  s.present_view = nullptr;
+  if (s.window) SDL_DestroyWindow(s.window);
+  s.window = nullptr;
+  if (s.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  s.video_started = false;
+  s.headless = true;
+}
+
+void screen_hide(Screen& s) {
+  if (s.window) SDL_HideWindow(s.window);
 }
 
 }  // namespace korva::platform

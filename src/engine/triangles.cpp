@@ -1,11 +1,14 @@
 // The .3ds triangle reader: walks the chunks of a 3D Studio file and turns every face list into
 // triangles of the remembered vertex list, with the file's z-up axes turned into y-up.
+#include "engine/triangles.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "render/render.h"
+#include "core/files.h"
 
-namespace korva::render {
+namespace korva {
 
 namespace {
 
@@ -93,10 +96,10 @@ int32_t tds_parse(const uint8_t* data, size_t size, TriangleList& out) {
 int32_t read_triangles(std::string_view path, TriangleList& out, std::string_view default_path) {
   out.clear();
   std::vector<uint8_t> bytes;
-  if (read_whole_file(path, bytes) && tds_parse(bytes.data(), bytes.size(), out) >= kMinChunks)
+  if (read_whole_file(path, bytes, kMaxModelBytes) && tds_parse(bytes.data(), bytes.size(), out) >= kMinChunks)
     return static_cast<int32_t>(out.size());
   out.clear();
-  if (!default_path.empty() && default_path != path && read_whole_file(default_path, bytes) &&
+  if (!default_path.empty() && default_path != path && read_whole_file(default_path, bytes, kMaxModelBytes) &&
       tds_parse(bytes.data(), bytes.size(), out) >= kMinChunks)
     return static_cast<int32_t>(out.size());
   out.clear();  // not even the default model: no triangles
@@ -111,4 +114,4 @@ void mirror_triangles(TriangleList& list) {
   }
 }
 
-}  // namespace korva::render
+}  // namespace korva
