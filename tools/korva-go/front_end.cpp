@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "core/files.h"
@@ -311,8 +312,15 @@ Outcome judge_run(const RunResult& run, Marker marker, const std::string& instal
                                   (name ? std::string(" (") + name + ")" : std::string())};
   }
   if (run.exit_status != 0) {
+    // What korva's own statuses mean; its stderr above said which file or mode.
+    static const char* const kMeanings[] = {
+        nullptr, "the window or the 3D device could not be made", "the project file is damaged",
+        "this build does not have that mode", "a brain did not compile",
+    };
+    const bool known = run.exit_status > 0 && run.exit_status < int32_t(std::size(kMeanings));
     return {run.exit_status < 0 ? 1 : run.exit_status,
-            "korva ended with exit status " + std::to_string(run.exit_status)};
+            "korva ended with exit status " + std::to_string(run.exit_status) +
+                (known ? std::string(": ") + kMeanings[run.exit_status] : std::string())};
   }
   if (marker == Marker::Expected) {
     std::ifstream in(fs::path(install_dir) / kRunMarker, std::ios::binary);
