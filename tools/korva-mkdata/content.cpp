@@ -32,55 +32,8 @@ struct Placement {
   const char* yaw = "0";        // rotation about y, degrees
 };
 
-std::string visual_record(const char* name, const char* visual, const Placement& at) {
-  std::vector<std::string> f = default_record();
-  f[0] = name;
-  f[1] = visual;
-  f[4] = at.x;
-  f[5] = at.y;
-  f[6] = at.z;
-  f[10] = at.pitch;
-  f[11] = at.yaw;
-  f[34] = "0";   // no brain parameters
-  f[35] = "11";  // VISUAL-type element
-  f[36] = "0/0/639/479/0x0";
-  f[37] = "0/1";
-  f[39] = "0";
-  return join_record(f);
-}
-
-std::string camera_record(const char* name, const Placement& at) {
-  std::vector<std::string> f = default_record();
-  f[0] = name;
-  f[4] = at.x;
-  f[5] = at.y;
-  f[6] = at.z;
-  f[10] = at.pitch;
-  f[11] = at.yaw;
-  f[34] = "0";
-  f[36] = "0/0/639/479/0/20&40/7";  // the whole 640 x 480 screen
-  f[39] = "0";
-  return join_record(f);
-}
-
-// A LIGHT-type element; field 37 holds "type/colour/attenuation" (see docs/file-formats.md).
-std::string light_record(const char* name, const Placement& at, const char* light) {
-  std::vector<std::string> f = default_record();
-  f[0] = name;
-  f[1] = "./visuals/light_.l3d";
-  f[4] = at.x;
-  f[5] = at.y;
-  f[6] = at.z;
-  f[10] = at.pitch;
-  f[11] = at.yaw;
-  f[34] = "0";
-  f[35] = "10";  // LIGHT-type element
-  f[36] = light;
-  f[39] = "0";
-  return join_record(f);
-}
-
-// An element of a 3D kind placed in the scene: type is field 36, screen field 37.
+// An element placed in the scene: its asset (field 2), type (field 36), placement and screen
+// field 37, no brain parameters; the rest as a new project's camera has it.
 std::string placed_record(const char* name, const char* asset, const char* type, const Placement& at,
                           const char* screen = "0/0/639/479/0x0") {
   std::vector<std::string> f = default_record();
@@ -94,9 +47,22 @@ std::string placed_record(const char* name, const char* asset, const char* type,
   f[34] = "0";
   f[35] = type;
   f[36] = screen;
-  f[37] = "0/1";
   f[39] = "0";
   return join_record(f);
+}
+
+std::string visual_record(const char* name, const char* visual, const Placement& at) {
+  return placed_record(name, visual, "11", at);  // VISUAL-type element
+}
+
+// A camera whose viewport (field 37) is the whole 640 x 480 screen unless said otherwise.
+std::string camera_record(const char* name, const Placement& at, const char* viewport = "0/0/639/479/0/20&40/7") {
+  return placed_record(name, "./cameras/default_.03d", "0", at, viewport);
+}
+
+// A LIGHT-type element; field 37 holds "type/colour/attenuation" (see docs/file-formats.md).
+std::string light_record(const char* name, const Placement& at, const char* light) {
+  return placed_record(name, "./visuals/light_.l3d", "10", at, light);
 }
 
 // A SPRITE (type 5) or COUNTER (type 8) element: its fields are plain screen units.
@@ -548,10 +514,8 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   };
   // One element of every kind that can be seen, in a camera viewport smaller than the screen,
   // so that the FRAME picture under the scene shows around it.
-  std::string kinds_camera = camera_record("Camera", {"0", "1.8", "-5.5", "8.000", "0"});
-  kinds_camera.replace(kinds_camera.find("0/0/639/479/0/20&40/7"), 21, "40/24/599/367/0/20&40/7");
   const std::vector<DemoElement> kinds = {
-      {kinds_camera, "; The camera shows the sky behind the scene.\nbackground3d_set(1)\n"},
+      {camera_record("Camera", {"0", "1.8", "-5.5", "8.000", "0"}, "40/24/599/367/0/20&40/7"), "; The camera shows the sky behind the scene.\nbackground3d_set(1)\n"},
       {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
       {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
       {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
