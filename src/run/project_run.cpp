@@ -32,13 +32,12 @@ bool no_pointer(const System& s) {
 // The tag an element type's asset records carry when its loader did not write one: the
 // extension of the kind reversed (".v3d" gives "d3v.").
 uint32_t type_tag(int32_t type) {
-  static constexpr const char* kTags[kElementTypes] = {
-      "d30.", "d3a.", "d3b.", "", "", "d3e.", "d3f.", "d3g.", "d3h.", "d3i.", "d3l.", "d3v.", "d3m.", "d3n.",
+  static constexpr uint32_t kTags[kElementTypes] = {
+      tag_word("d30."), tag_word("d3a."), tag_word("d3b."), 0, 0, tag_word("d3e."), tag_word("d3f."),
+      tag_word("d3g."), tag_word("d3h."), tag_word("d3i."), tag_word("d3l."), tag_word("d3v."),
+      tag_word("d3m."), 0,
   };
-  if (type < 0 || type >= kElementTypes || !kTags[type][0]) return 0;
-  const char* t = kTags[type];
-  return uint32_t(uint8_t(t[0])) | uint32_t(uint8_t(t[1])) << 8 | uint32_t(uint8_t(t[2])) << 16 |
-         uint32_t(uint8_t(t[3])) << 24;
+  return type >= 0 && type < kElementTypes ? kTags[type] : 0;
 }
 
 void tag_if_untagged(uint8_t* record, int32_t type) {

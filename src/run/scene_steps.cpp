@@ -1,6 +1,7 @@
 // The 3D scene and the 2D layers in a run: their asset loaders by element type, the scene
 // built from the loaded asset records at run start, the steps of every rendered frame, release.
 #include <cstdio>
+#include <set>
 
 #include "core/pcx.h"
 #include "model/model.h"
@@ -17,8 +18,8 @@ namespace {
 render::ElementKind kind_of(const render::SceneAsset* a) { return a ? a->kind : render::ElementKind::None; }
 
 // What the build needs of element i: its kind and loaded data from its asset records, the
-// camera rectangle from field 37.
-render::ElementSetup element_setup(System& s, int32_t i) {
+// camera rectangle and the light settings from field 37.
+render::ElementSetup element_setup(System& s, int32_t i, std::set<const render::XModel*>& models_taken) {
   Core& c = *s.core;
   render::ElementSetup e;
   const uint8_t* rec = c.pool(Pool::Instances) + i * kInstanceRecordBytes;
@@ -37,7 +38,15 @@ render::ElementSetup element_setup(System& s, int32_t i) {
       break;
     }
     case render::ElementKind::Shape3d: e.shape = a->shape; break;
-    case render::ElementKind::Model: e.model = a->model; break;
+    case render::ElementKind::Model:
+      e.model = a->model;
+      // Elements sharing a model's asset each need frames of their own: the first takes the
+      // loaded model, the others read it again (its textures come from the scene's cache).
+      if (e.model && !models_taken.insert(e.model.get()).second) {
+        auto copy = std::make_shared<render::XModel>();
+        e.model = render::read_x(a->model->path, *copy, s.scene->textures) ? copy : nullptr;
+      }
+      break;
     case render::ElementKind::Light: {
       // Field 37 of a light: "type/colour/attenuation" (type 0..4, the colour 0xRRGGBB in
       // decimal); anything else is a white point light reaching far.
@@ -57,8 +66,10 @@ render::ElementSetup element_setup(System& s, int32_t i) {
       for (int32_t k = 0; k < count; ++k) {
         const render::SceneAsset* ak = render::scene_asset(s, asset_record(s, first + k));
         if (kind_of(ak) != a->kind) break;
-        e.visual_numbers.push_back(ak->visual_number);
-        e.images.push_back(ak->image);
+        if (a->kind == render::ElementKind::Visual)
+          e.visual_numbers.push_back(ak->visual_number);
+        else
+          e.images.push_back(ak->image);
       }
       break;
     default: break;
@@ -112,8 +123,6 @@ render::ElementState element_state(const uint8_t* rec) {
   return e;
 }
 
-int32_t record_word(const uint8_t* r, int32_t offset) { return ir_get(r, offset); }
-
 // The states of this pass from the instance records; a model's animation fields from its asset
 // record, where the pass writes the advanced tick back.
 void scene_sync_step(System& s) {
@@ -129,11 +138,11 @@ void scene_sync_step(System& s) {
     if (scene.elements[i].kind != render::ElementKind::Model || !render::scene_asset(s, asset)) continue;
     using namespace render::scene_record;
     models[i] = asset;
-    states[i].animation_set = record_word(asset, kAnimationSet);
-    states[i].speed = record_word(asset, kSpeed);
-    states[i].tick = record_word(asset, kTick);
-    states[i].range_start = record_word(asset, kRangeStart);
-    states[i].range_end = record_word(asset, kRangeEnd);
+    states[i].animation_set = ir_get(asset, kAnimationSet);
+    states[i].speed = ir_get(asset, kSpeed);
+    states[i].tick = ir_get(asset, kTick);
+    states[i].range_start = ir_get(asset, kRangeStart);
+    states[i].range_end = ir_get(asset, kRangeEnd);
   }
   render::scene_sync(scene, c, states);
   for (size_t i = 0; i < states.size(); ++i)
@@ -155,7 +164,8 @@ void scene_build_step(System& s) {
   st.background_shape = m.project.screen_r;
   st.data_folder = std::string(c.data_folder->view());
   std::vector<render::ElementSetup> setups;
-  for (int32_t i = 0; i < element_count(m); ++i) setups.push_back(element_setup(s, i));
+  std::set<const render::XModel*> models_taken;
+  for (int32_t i = 0; i < element_count(m); ++i) setups.push_back(element_setup(s, i, models_taken));
 
   bool ready = s.gl && s.devices && platform::devices_make_current(*s.devices) && (s.gl->ready || gl::device_init(*s.gl));
   if (!ready && s.gl) std::fprintf(stderr, "korva: no 3D device: the run shows no 3D scene\n");

@@ -164,7 +164,8 @@ TEST(RunPipeline, VisualAspectsAndModelAnimationComeFromTheAssetRecords) {
   f.add_element("11", two, "");
   f.add_element("11", x, "");
   f.add_element("11", two, "");  // the same file: its slots are shared
-  ASSERT_EQ(asset_pass(f.s), 1 + 2 + 1 + 2);
+  f.add_element("11", x, "");    // so are a model's, but each element gets frames of its own
+  ASSERT_EQ(asset_pass(f.s), 1 + 2 + 1 + 2 + 1);
   EXPECT_EQ(aspect_count(*f.core, 1), 2);
   EXPECT_EQ(f.pipeline.asset_share[4], 1);
   object_pass(f.s);
@@ -173,6 +174,9 @@ TEST(RunPipeline, VisualAspectsAndModelAnimationComeFromTheAssetRecords) {
   ASSERT_EQ(f.scene.elements[1].aspect_meshes.size(), 2u);
   EXPECT_EQ(f.scene.elements[1].aspect_meshes[1].size(), 2u);  // visual 2 has two parts
   ASSERT_EQ(f.scene.elements[2].kind, render::ElementKind::Model);
+  ASSERT_TRUE(f.scene.elements[2].model && f.scene.elements[4].model);
+  EXPECT_NE(f.scene.elements[2].model->frame, f.scene.elements[4].model->frame);
+  EXPECT_EQ(f.scene.elements[2].model->frame->parent, f.scene.elements[2].frame.get());
 
   // The brain's frame animation sets the current aspect; the next pass shows it.
   uint8_t* rec1 = f.core->pool(Pool::Instances) + kInstanceRecordBytes;
