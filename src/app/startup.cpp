@@ -101,6 +101,7 @@ static void shutdown(App& app) {
 }
 
 int32_t korva_run(App& app, std::string_view command_line) {
+  platform::interrupts_catch();
   // Pools, string arrays, folder strings and the tick divisor of the 1/4500 s clock.
   app.core = core_create();
   Core& c = *app.core;
@@ -120,6 +121,11 @@ int32_t korva_run(App& app, std::string_view command_line) {
   }
   network_close(app);
   shutdown(app);
+  // A signal ended the mode as Escape would; the status says which, as shells expect.
+  if (const int32_t signo = platform::interrupt_signal()) {
+    std::fprintf(stderr, "korva: ended by signal %d (%s)\n", signo, strsignal(signo));
+    app.exit_status = 128 + signo;
+  }
   return app.exit_status;
 }
 

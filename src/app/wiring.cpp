@@ -81,7 +81,7 @@ void poll_joysticks(App& app) {
 }
 
 void wait_for_input(App& app, bool down) {
-  while (any_input_down(app.input) != down) {
+  while (any_input_down(app.input) != down && !platform::interrupt_signal()) {
     pump(*app.core);
     poll_joysticks(app);
     platform::sleep_ms(5);

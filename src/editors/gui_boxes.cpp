@@ -154,6 +154,9 @@ int32_t question(Gui& g, std::string_view text, std::string_view left_label,
       const int32_t slot = gui_button_at_mouse(g);
       if (slot == 0 || slot == 1) answer = slot + 1;
     }
+    // Interrupted, a question takes its cautious right button; otherwise a box with no one to
+    // answer it takes the left one, as Enter would.
+    if (answer == 0 && platform::interrupt_signal()) answer = right_label.empty() ? 1 : 2;
     if (answer == 0 && !keys_waiting(g) && gui_input_exhausted(g)) answer = 1;  // as Enter
   }
   close_box_screen(g);

@@ -106,6 +106,7 @@ void gui_pump(Gui& g) {
 }
 
 bool gui_input_exhausted(Gui& g) {
+  if (platform::interrupt_signal()) return true;  // SIGINT or SIGTERM: nobody will answer now
   if (g.io.input_exhausted) return g.io.input_exhausted();
   if (!g.input) return true;  // nothing can ever answer
   if (g.screen && g.screen->window) return false;  // a person can still answer

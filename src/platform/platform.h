@@ -206,4 +206,12 @@ bool image_decode_rgb(const uint8_t* data, int64_t size, std::vector<uint8_t>& r
 
 void sleep_ms(int32_t ms);
 
+// ---- Interrupts ----
+
+// Catches SIGINT, SIGTERM and SIGHUP: the first is kept, for the program to end what it does as
+// Escape would and then shut down; a second ends the process at once with 128 + its number.
+void interrupts_catch();
+// The first signal caught, 0 while none.
+int32_t interrupt_signal();
+
 }  // namespace korva::platform

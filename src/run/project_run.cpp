@@ -79,7 +79,7 @@ std::string asset_open(System& s, std::string_view path) {
 void wait_mouse_release(System& s) {
   // Without a window nobody can let go of a button (a scripted one may never come up).
   if (no_pointer(s) || !s.input) return;
-  while (s.input->mouse_buttons != 0) {
+  while (s.input->mouse_buttons != 0 && !platform::interrupt_signal()) {
     pump(*s.core);
     platform::sleep_ms(5);
   }
@@ -242,6 +242,7 @@ int32_t run_project(System& s) {
   next = ticks_now(c) + run.frame_period;
   for (int64_t frame = 0;; ++frame) {
     if (p.max_frames >= 0 && frame >= p.max_frames) break;  // as if Escape was taken
+    if (platform::interrupt_signal()) break;                  // SIGINT or SIGTERM: the same
     frame_input(s, frame);
     run_phase(s, Phase::Races);
     run_phase(s, Phase::Collisions);

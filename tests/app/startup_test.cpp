@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +95,24 @@ TEST_F(Startup, SettingsThatCannotBeWrittenAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(err.find("settings could not be written"), err.rfind("settings could not be written"));
   // With "runmode.ini" the tables come from the data folder.
   EXPECT_NE(err.find("/data/sinus.bin"), std::string::npos) << err;
+}
+
+// SIGTERM and SIGINT end an endless run as Escape would: the run marker is written, the
+// project file is left as it was, and the status is 128 + the signal's number.
+TEST_F(Startup, SignalsEndAnEndlessRunCleanly) {
+  struct Case { const char* signal; int status; } cases[] = {{"TERM", 143}, {"INT", 130}, {"HUP", 129}};
+  for (const auto& k : cases) {
+    write("runmode.ini", "projects/none.prj\r\n1\r\n0\r\n0\r\n0\r\n");
+    fs::remove(dir / "temp/wasok.dat");
+    fs::create_directories(dir / "temp");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(std::string("KORVA_HEADLESS=1 timeout --preserve-status -s ") + k.signal + " 1"), k.status)
+        << k.signal << ": " << read("stderr.txt");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << k.signal;
+    EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n") << k.signal;
+    EXPECT_NE(read("stderr.txt").find("korva: ended by signal"), std::string::npos) << read("stderr.txt");
+    EXPECT_FALSE(fs::exists(dir / "projects/none.prj"));  // an editor run saves nothing
+  }
 }
 
 TEST_F(Startup, OpensARealWindowUnderAVirtualDisplay) {

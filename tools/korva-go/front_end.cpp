@@ -318,9 +318,11 @@ Outcome judge_run(const RunResult& run, Marker marker, const std::string& instal
         "this build does not have that mode", "a brain did not compile",
     };
     const bool known = run.exit_status > 0 && run.exit_status < int32_t(std::size(kMeanings));
+    std::string meaning = known ? std::string(": ") + kMeanings[run.exit_status] : std::string();
+    if (run.exit_status > 128 && run.exit_status < 128 + 65)  // it caught a signal and shut down
+      meaning = ": it was interrupted by signal " + std::to_string(run.exit_status - 128);
     return {run.exit_status < 0 ? 1 : run.exit_status,
-            "korva ended with exit status " + std::to_string(run.exit_status) +
-                (known ? std::string(": ") + kMeanings[run.exit_status] : std::string())};
+            "korva ended with exit status " + std::to_string(run.exit_status) + meaning};
   }
   if (marker == Marker::Expected) {
     std::ifstream in(fs::path(install_dir) / kRunMarker, std::ios::binary);

@@ -9,6 +9,7 @@ namespace korva::platform {
 bool joysticks_open(Joysticks& j) {
   if (!j.started) {
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the program catches its own signals
     j.started = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
   }
   return j.started;

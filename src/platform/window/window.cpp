@@ -42,6 +42,9 @@ static bool open_window(Screen& s, const ScreenOptions& o) {
   // The window shows CPU surfaces: no GL behind SDL's window surface, whose context would
   // fight with the 3D device's (an X error ends the process).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // SIGINT and SIGTERM are the program's own (interrupts_catch): SDL would turn them into quit
+  // events, which a window never obeys.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   s.video_started = true;
   uint32_t flags = SDL_WINDOW_SHOWN;
