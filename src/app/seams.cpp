@@ -24,6 +24,7 @@ void panels_setup(App& app) {
   app.gui = std::make_unique<Gui>();
   gui_start(*app.gui, *app.core, &app.input, &app.screen);
   app.gui->script = app.script.get();
+  app.system.gui = app.gui.get();
 }
 
 }  // namespace korva

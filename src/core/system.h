@@ -16,6 +16,7 @@ struct Overlays;      // 2D overlays: sprite, frame and counter images, text lis
 struct Input;         // keys, typed text, mouse and joysticks as the brains see them (devices)
 struct InputScript;   // scripted input (KORVA_INPUT), when there is one (devices)
 struct RunPipeline;   // the run's ordered steps, its asset loaders and counters (run)
+struct Gui;           // the panel GUI toolkit, which draws the brains' dialogs (editors)
 
 namespace render {
 struct Scene;         // the 3D scene of a run (render)
@@ -38,6 +39,7 @@ struct System {
   Input* input = nullptr;
   InputScript* script = nullptr;
   RunPipeline* pipeline = nullptr;
+  Gui* gui = nullptr;
   render::Scene* scene = nullptr;
   gl::Device* gl = nullptr;
   platform::Devices* devices = nullptr;
