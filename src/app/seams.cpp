@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "editors/dialog_keywords.h"
 #include "editors/gui.h"
 
 namespace korva {
@@ -25,6 +26,7 @@ void panels_setup(App& app) {
   gui_start(*app.gui, *app.core, &app.input, &app.screen);
   app.gui->script = app.script.get();
   app.system.gui = app.gui.get();
+  connect_dialog_hooks(app.system);
 }
 
 }  // namespace korva

@@ -110,6 +110,15 @@ struct BrainState {
     std::string text;
   };
   std::vector<Failure> failures;
+  // Where each line of every compiled brain starts in the CodeBuffer, in code order, so that a
+  // fault can name its brain line; and each element's brain file.
+  struct CodeLine {
+    uint32_t offset = 0;
+    int32_t element = 0;  // the element whose brain it is (the first of those sharing it)
+    int32_t line = 0;
+  };
+  std::vector<CodeLine> code_lines;
+  std::vector<std::string> brain_paths;
 
   // Brain sharing, indexed by element.
   uint32_t checksum[256] = {};
@@ -118,6 +127,7 @@ struct BrainState {
   // ---- State of the brain being compiled ----
   Pass pass = Pass::Normal;
   std::string compile_error;     // empty = no error
+  int32_t error_line = 0;        // the source line the error is about (0: the whole brain)
   bool capacity_error = false;   // a buffer ran full: the brain fails whatever the pass
   int32_t line = 0;              // line number (the first line is 1)
   std::string line_prefix;       // source text + " (" + line + ")|"
@@ -140,6 +150,13 @@ struct BrainState {
 };
 
 std::unique_ptr<BrainState> brain_create();
+
+// The brain line that holds guest code address eip: its element (the first of those sharing the
+// brain) and line; false for an address outside every compiled line.
+bool brain_line_at(const BrainState& b, uint32_t eip, int32_t& element, int32_t& line);
+// "FILE, line N: TEXT" for a line of element's brain file ("private brain of element N" when the
+// file cannot be read), for the messages that name where a brain went wrong.
+std::string brain_line_text(const BrainState& b, int32_t element, int32_t line);
 
 // Guest address of a CodeBuffer offset.
 constexpr uint32_t code_address(uint32_t offset) { return guest::kCodeBufferBase + offset; }

@@ -78,6 +78,7 @@ BrainRunResult run_brain_file(std::string_view path, int32_t steps,
   core->ui.message_box = message_box;
   if (brain->brain_error) {
     result.compile_error = brain->compile_error;
+    result.error_line = brain->error_line;
     return result;
   }
   result.compiled = true;

@@ -17,6 +17,7 @@ namespace korva {
 struct BrainRunResult {
   bool compiled = false;
   std::string compile_error;  // the CompileError when the brain did not compile
+  int32_t error_line = 0;     // and the line it is about (0: the whole brain)
   // Each declared variable after the steps, in declaration order.
   std::vector<std::pair<std::string, int32_t>> variables;
 };

@@ -394,6 +394,9 @@ void report_brain_fault(System& s, int32_t index, const BrainFault& f) {
   text += element_name(*s.core, index).view();
   text += "' brain runtime ERROR!|";
   text += fault_text(f);
+  // Where: the brain line whose code faulted.
+  int32_t owner = 0, line = 0;
+  if (s.brain && brain_line_at(*s.brain, f.eip, owner, line)) text += "|" + brain_line_text(*s.brain, owner, line);
   show_message(*s.core, text);
 }
 

@@ -447,6 +447,7 @@ bool compile_brain_text(Core& c, BrainState& b, std::string_view text, Pass pass
 
   b.pass = pass;
   b.compile_error.clear();
+  b.error_line = 0;
   b.capacity_error = false;
   b.line = 0;
   b.line_prefix.clear();
@@ -472,7 +473,16 @@ bool compile_brain_text(Core& c, BrainState& b, std::string_view text, Pass pass
   }
   // What follows the last line has no line prefix.
   b.line_prefix.clear();
-  if (!failed(k) && control_pop(k) != kControlStackBottom) fail_alone(k, "If...endif nesting error!");
+  if (!failed(k)) {
+    const uint32_t open = control_pop(k);
+    if (open != kControlStackBottom) {
+      fail_alone(k, "If...endif nesting error!");
+      // The error is the unclosed if: the last line whose code starts before its jump ends.
+      b.error_line = 0;
+      for (size_t line = 1; line < b.line_code.size(); ++line)
+        if (code_address(b.line_code[line]) < open) b.error_line = int32_t(line);
+    }
+  }
   if (!failed(k)) {
     b.line_code.push_back(b.out);
     x86::emit(k.w, Ins::ret);

@@ -1,6 +1,7 @@
 // Compiling a project's brains: brain sharing between elements with identical brain files, one
 // compilation per distinct brain into the CodeBuffer, the failure message and the empty brain
 // of a failed one, and the entry addresses in the instance records.
+#include <algorithm>
 #include <cstring>
 
 #include "brain/brain_local.h"
@@ -61,6 +62,7 @@ bool compile_brain(Core& c, BrainState& b, std::string_view path, Pass pass) {
     b.brain_start = b.out;
     b.line_code.assign(1, b.out);
     b.data_ranges.clear();
+    b.error_line = 0;
     b.compile_error = found ? "Brain file too large (" + name + ")!" : "Brain not found (" + name + ")!";
     return false;
   }
@@ -96,6 +98,8 @@ void compile_project_brains(Core& c, Model& m, BrainState& b, Pass pass) {
   b.picking = 0;
   b.brain_error = 0;
   b.failures.clear();
+  b.code_lines.clear();
+  b.brain_paths = paths;
   b.literal_start = guest::kLiteralPoolBase + b.literal_pos;
   b.out = 0;
   const uint32_t last = static_cast<uint32_t>(b.code.size()) - 1;
@@ -107,11 +111,21 @@ void compile_project_brains(Core& c, Model& m, BrainState& b, Pass pass) {
     if (b.owner[i] == i) {
       uint32_t start = b.out;
       entry[i] = code_address(start);
-      if (!compile_brain(c, b, paths[i], pass)) {
+      const bool compiled = compile_brain(c, b, paths[i], pass);
+      if (compiled) {
+        // line_code[k] is where line k starts; its last entry, the closing ret, is no line.
+        for (size_t line = 1; line + 1 < b.line_code.size(); ++line)
+          b.code_lines.push_back({b.line_code[line], i, int32_t(line)});
+      }
+      if (!compiled) {
         b.brain_error = 1;
         std::string name(element_name(c, i).view());
-        b.failures.push_back({i, paths[i], b.line, b.compile_error});
-        show_message(c, "'" + name + "' brain ERROR!|" + b.compile_error);
+        b.failures.push_back({i, paths[i], b.error_line, b.compile_error});
+        // Errors about the brain as a whole (an unclosed if) name their line after the text.
+        std::string shown = b.compile_error;
+        if (b.error_line > 0 && shown.find(" (" + std::to_string(b.error_line) + ")|") == std::string::npos)
+          shown += "|" + brain_line_text(b, i, b.error_line);
+        show_message(c, "'" + name + "' brain ERROR!|" + shown);
         // The partial code is dropped: the element runs an empty brain.
         if (start < last) {
           b.code[start] = 0xC3;
@@ -131,6 +145,42 @@ void compile_project_brains(Core& c, Model& m, BrainState& b, Pass pass) {
   // 4.
   b.literal_end = guest::kLiteralPoolBase + b.literal_pos;
   for (int32_t i = 0; i < 256; ++i) b.owner[i] = i;
+}
+
+bool brain_line_at(const BrainState& b, uint32_t eip, int32_t& element, int32_t& line) {
+  const uint32_t offset = eip - guest::kCodeBufferBase;
+  if (eip < guest::kCodeBufferBase || offset >= b.out) return false;
+  // The last line starting at or before the address (lines without code start where the next
+  // one does, so the one that holds code is the last of equals).
+  auto it = std::upper_bound(b.code_lines.begin(), b.code_lines.end(), offset,
+                             [](uint32_t o, const BrainState::CodeLine& l) { return o < l.offset; });
+  if (it == b.code_lines.begin()) return false;
+  --it;
+  element = it->element;
+  line = it->line;
+  return true;
+}
+
+std::string brain_line_text(const BrainState& b, int32_t element, int32_t line) {
+  const std::string path =
+      element >= 0 && size_t(element) < b.brain_paths.size() ? b.brain_paths[size_t(element)] : std::string();
+  std::vector<uint8_t> bytes;
+  std::string text;
+  if (!path.empty() && read_whole_file(path, bytes, kMaxBrainFileBytes)) {
+    // Lines end in CR LF, LF or CR alone.
+    int32_t n = 1;
+    for (size_t i = 0; i < bytes.size() && n <= line; ++i) {
+      const char ch = char(bytes[i]);
+      if (ch == '\r' || ch == '\n') {
+        if (ch == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        ++n;
+      } else if (n == line) {
+        text += ch;
+      }
+    }
+  }
+  const std::string where = path.empty() ? "private brain of element " + std::to_string(element) : path;
+  return where + ", line " + std::to_string(line) + (text.empty() ? "" : ": " + text);
 }
 
 }  // namespace korva

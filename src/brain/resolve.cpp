@@ -10,12 +10,14 @@ void fail(Compiler& k, std::string_view msg) {
   if (failed(k)) return;
   k.b.compile_error = k.b.line_prefix;
   k.b.compile_error += msg;
+  k.b.error_line = k.b.line;
   k.b.status = -1;
 }
 
 void fail_alone(Compiler& k, std::string_view msg) {
   if (failed(k)) return;
   k.b.compile_error.assign(msg);
+  k.b.error_line = k.b.line;
   k.b.status = -1;
 }
 

@@ -45,6 +45,10 @@ struct Input {
   bool key_down[256] = {};  // live state by scan code
   int32_t mouse_x = 0, mouse_y = 0;
   int32_t mouse_buttons = 0;  // bit 0 left, 1 right, 2 middle
+  // Where the pointer was when the run's first loop frame sampled it: `any_input_exit` ends the
+  // run once it has moved from there.
+  int32_t mouse_ref_x = 0, mouse_ref_y = 0;
+  bool mouse_ref_set = false;
   int32_t wheel = 0;          // negated delta of the last wheel message
   int32_t modifiers = 0;
   int32_t any_key = 0;

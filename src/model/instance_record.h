@@ -17,6 +17,7 @@ constexpr uint32_t kInstanceGuestBase = 0x00100000u;
 namespace ir {
 constexpr int32_t kCurrentAspect = 0;   // reference to the current aspect (asset record)
 constexpr int32_t kFirstAspect = 4;     // reference to the first aspect
+constexpr int32_t kAnimationStep = 8;   // frame animation: speed accumulated towards the next frame
 constexpr int32_t kPosX = 12, kPosY = 16, kPosZ = 20;
 constexpr int32_t kRotX = 24, kRotY = 28, kRotZ = 32;
 constexpr int32_t kVelX = 36, kVelY = 40, kVelZ = 44;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <string_view>
 
 namespace korva {
 
@@ -39,6 +40,11 @@ struct RunHooks {
   std::function<bool(int32_t frame, double& x, double& y, double& z)> frame_position;
   // The local date and time; unset means the system clock.
   std::function<std::tm()> local_time;
+  // Sets the primary sound buffer's volume in hundredths of a decibel (-10000 silences it) and
+  // returns the volume it had: the brains' dialogs mute the game while they are open.
+  std::function<int32_t(int32_t volume)> swap_primary_volume;
+  // Shows the "Runtime Error" box with the text over the game (the dialog layer's box).
+  std::function<void(std::string_view text)> runtime_error;
 };
 
 struct RunState {

@@ -523,6 +523,16 @@ void camera_fov_set(Scene& s, int32_t element, int32_t a) {
   rm::viewport_set_field(s.viewports[size_t(se.viewport)], front_plane(s.settings) * 240.0f / float(a));
 }
 
+int32_t camera_fov(const Scene& s, int32_t element) {
+  if (element < 0 || element >= static_cast<int32_t>(s.elements.size())) return 0;
+  const SceneElement& se = s.elements[size_t(element)];
+  if (se.kind != ElementKind::Camera || se.viewport < 0) return 0;
+  const float field = s.viewports[size_t(se.viewport)].field;
+  if (!(field > 0.0f)) return 0;
+  const double a = std::round(double(front_plane(s.settings)) * 240.0 / double(field));
+  return static_cast<int32_t>(std::clamp(a, -2147483648.0, 2147483647.0));
+}
+
 void sort_mode_set(Scene& s, int32_t t) {
   if (!s.main) return;
   if (t == 1) s.main->sort_mode = rm::SortMode::FrontToBack;

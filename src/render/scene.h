@@ -227,6 +227,9 @@ void fog_color_set(Scene& s, int32_t r, int32_t g, int32_t b);
 void fogeffect_set(Scene& s, int32_t flag);
 int32_t clip_distance(const Scene& s);
 void camera_fov_set(Scene& s, int32_t element, int32_t a);
+// The value a that camera_fov_set would take for the camera's present field; 0 for an
+// element that is not a camera with a viewport.
+int32_t camera_fov(const Scene& s, int32_t element);
 void sort_mode_set(Scene& s, int32_t t);
 void poly_sort_mode_set(gl::Device& d, int32_t f);
 void specular_set(gl::Device& d, int32_t f);

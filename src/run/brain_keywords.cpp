@@ -3,7 +3,9 @@
 #include "devices/devices.h"
 #include "engine/engine.h"
 #include "run/keyword_table.h"
+#include "runtime/relation_keywords.h"
 #include "runtime/runtime.h"
+#include "runtime/text_keywords.h"
 
 namespace korva {
 
@@ -11,7 +13,10 @@ void bind_brain_keywords(KeywordBindings& b) {
   bind_machine_keywords(b);
   bind_motion_keywords(b);
   bind_runtime_keywords(b);
+  bind_text_keywords(b);
+  bind_relation_keywords(b);
   bind_input_keywords(b);
+  bind_joystick_keywords(b);
 }
 
 }  // namespace korva

@@ -2,6 +2,8 @@
 // own rows; a row no family binds answers 0 and is reported once, when brains are compiled.
 // The families a brain needs without a window or a scene come first, as their own list, so
 // that a tool that only compiles and runs brains links just those.
+#include "editors/dialog_keywords.h"
+#include "render/appearance_keywords.h"
 #include "render/overlay.h"
 #include "render/scene_keywords.h"
 #include "run/keyword_table.h"
@@ -13,6 +15,8 @@ void bind_all_keywords(KeywordBindings& b) {
   bind_brain_keywords(b);
   bind_scene_keywords(b);
   bind_overlay_keywords(b);
+  bind_appearance_keywords(b);
+  bind_dialog_keywords(b);
   bind_run_keywords(b);
 }
 

@@ -57,7 +57,14 @@ void frame_input(System& s, int64_t loop_frame) {
     const int32_t w = screen ? screen->back.width : 640, h = screen ? screen->back.height : 480;
     feed_input_script(*s.script, *s.input, loop_frame, w, h);
   }
-  if (s.input) next_key(c, *s.input);
+  if (s.input) {
+    next_key(c, *s.input);
+    if (loop_frame == 0) {  // the reference position of the pointer for `any_input_exit`
+      s.input->mouse_ref_x = s.input->mouse_x;
+      s.input->mouse_ref_y = s.input->mouse_y;
+      s.input->mouse_ref_set = true;
+    }
+  }
   run_phase(s, Phase::Input);
 }
 

@@ -46,6 +46,11 @@ void timer_set(System& s, int32_t e, int32_t v) { write(s, e, ir::kCallCounter, 
 int32_t state(System& s, int32_t e, int32_t mask) { return read(s, e, ir::kFlags) & mask; }
 void state_set(System& s, int32_t e, int32_t mask) { set_bits(s, e, ir::kFlags, mask); }
 void state_reset(System& s, int32_t e, int32_t mask) { reset_bits(s, e, ir::kFlags, mask); }
+// The active bit: an element whose bit is clear runs no brain, moves no more and is not drawn.
+void on(System& s, int32_t e) { set_bits(s, e, ir::kFlags, ir::kFlagActive); }
+void off(System& s, int32_t e) {
+  if (uint8_t* r = instance_at(s, e)) set_word(r, ir::kFlags, word(r, ir::kFlags) & ~ir::kFlagActive);
+}
 int32_t signal(System& s, int32_t e, int32_t mask) { return read(s, e, ir::kSignal) & mask; }
 void signal_set(System& s, int32_t e, int32_t mask) { set_bits(s, e, ir::kSignal, mask); }
 void signal_reset(System& s, int32_t e, int32_t mask) { reset_bits(s, e, ir::kSignal, mask); }
@@ -98,6 +103,8 @@ void bind_element_data_keywords(KeywordBindings& b) {
       {"state", keyword_routine<state>},
       {"state_set", keyword_routine<state_set>},
       {"state_reset", keyword_routine<state_reset>},
+      {"on", keyword_routine<on>},
+      {"off", keyword_routine<off>},
       {"signal", keyword_routine<signal>},
       {"signal_set", keyword_routine<signal_set>},
       {"signal_reset", keyword_routine<signal_reset>},

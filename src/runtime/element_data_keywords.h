@@ -22,6 +22,8 @@ void timer_set(System& s, int32_t e, int32_t v);
 int32_t state(System& s, int32_t e, int32_t mask);
 void state_set(System& s, int32_t e, int32_t mask);
 void state_reset(System& s, int32_t e, int32_t mask);
+void on(System& s, int32_t e);   // sets the active bit
+void off(System& s, int32_t e);  // clears it
 int32_t signal(System& s, int32_t e, int32_t mask);
 void signal_set(System& s, int32_t e, int32_t mask);
 void signal_reset(System& s, int32_t e, int32_t mask);

@@ -97,21 +97,32 @@ TEST_F(Startup, SettingsThatCannotBeWrittenAreReportedAndTheRunGoesOn) {
   EXPECT_NE(err.find("/data/sinus.bin"), std::string::npos) << err;
 }
 
-// SIGTERM and SIGINT end an endless run as Escape would: the run marker is written, the
-// project file is left as it was, and the status is 128 + the signal's number.
+// SIGTERM, SIGINT and SIGHUP end an endless run as Escape would: the run marker is written,
+// the project file is left as it was, and the status is 128 + the signal's number.
 TEST_F(Startup, SignalsEndAnEndlessRunCleanly) {
+  const std::string project =
+      ";endless\r\n1\r\nCamera|./cameras/default_.03d|./sounds/null_.wav|-|0|0|0|0|0|0|0.000|0|0.000|0|0|"
+      "0|0.000|0.000|0.000|0|0|0|0.000|0.000|0.000|0|0|0|0|0|1|0|1|0|0|0|0/0/639/479/0/20&40/7|0/1|"
+      "4096/2/50/0|0\r\n./bckgrnds/bkgr000_.bmp|1|0\r\n@0\r\nglobals_save(\"temp/alive.dat\", 0, 0)\r\n";
   struct Case { const char* signal; int status; } cases[] = {{"TERM", 143}, {"INT", 130}, {"HUP", 129}};
   for (const auto& k : cases) {
-    write("runmode.ini", "projects/none.prj\r\n1\r\n0\r\n0\r\n0\r\n");
-    fs::remove(dir / "temp/wasok.dat");
     fs::create_directories(dir / "temp");
+    fs::create_directories(dir / "projects");
+    fs::create_directories(dir / "brains");
+    write("projects/endless.prj", project);
+    write("runmode.ini", "projects/endless.prj\r\n1\r\n0\r\n0\r\n0\r\n");
+    fs::remove(dir / "temp/wasok.dat");
+    fs::remove(dir / "temp/alive.dat");
+    // The signal comes once the run is under way (its brain has written a file).
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(run(std::string("KORVA_HEADLESS=1 timeout --preserve-status -s ") + k.signal + " 1"), k.status)
+    EXPECT_EQ(run("KORVA_HEADLESS=1 sh -c '\"$0\" & pid=$!; while [ ! -f temp/alive.dat ]; do sleep 0.05; done; "
+                  "kill -" + std::string(k.signal) + " $pid; wait $pid'"),
+              k.status)
         << k.signal << ": " << read("stderr.txt");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << k.signal;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << k.signal;
     EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n") << k.signal;
     EXPECT_NE(read("stderr.txt").find("korva: ended by signal"), std::string::npos) << read("stderr.txt");
-    EXPECT_FALSE(fs::exists(dir / "projects/none.prj"));  // an editor run saves nothing
+    EXPECT_EQ(read("projects/endless.prj"), project);  // an editor run saves nothing
   }
 }
 

@@ -33,11 +33,12 @@ TEST(BraincRun, PrintsTheVariablesAfterTheSteps) {
   EXPECT_EQ(run_brainc("--run 0 " + counter, status), "n=5\ntwice=0\nm=768000\n");
   // A compile error prints the error text, as brainc does without --run.
   EXPECT_EQ(run_brainc("--run 1 " + bad, status),
-            "x=(1) (2)|Square brackets '[' exected but round brackets '(' found instead!\n");
+            bad + ":2: x=(1) (2)|Square brackets '[' exected but round brackets '(' found instead!\n");
   EXPECT_EQ(status, 1);
   // A brain fault is reported and the run goes on: the stopped brain keeps its values.
   std::string out = run_brainc("--run 2 " + loop, status);
   EXPECT_NE(out.find("'brainc' brain runtime ERROR!|"), std::string::npos) << out;
+  EXPECT_NE(out.find("|" + loop + ", line 4: goto again\n"), std::string::npos) << out;  // where
   EXPECT_NE(out.find("n=4194305\n"), std::string::npos) << out;
   EXPECT_EQ(status, 0);
 }

@@ -51,12 +51,18 @@ TEST(Brainc, PrintsHexAsmOrTheErrorText) {
 
   ToolRun error = brainc("--hex " + good + " " + bad);
   EXPECT_EQ(error.status, 1);
-  EXPECT_EQ(error.out, hex.out +
-                           "x=(1) (2)|Square brackets '[' exected but round brackets '(' found instead!\n");
+  EXPECT_EQ(error.out, hex.out + bad +
+                           ":2: x=(1) (2)|Square brackets '[' exected but round brackets '(' found instead!\n");
 
   ToolRun missing = brainc(s.dir.string() + "/none.brn");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out, "Brain not found (none.brn)!\n");
+  EXPECT_EQ(missing.out, s.dir.string() + "/none.brn: Brain not found (none.brn)!\n");
+
+  // An unclosed if is found at the end of the brain; the error names the if's line.
+  std::string open_if = s.write("open.brn", "var x=0\nif x = 0\nx = 1\nif x = 1\nx = 2\nendif\n");
+  ToolRun nesting = brainc(open_if);
+  EXPECT_EQ(nesting.status, 1);
+  EXPECT_EQ(nesting.out, open_if + ":2: If...endif nesting error!\n");
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ TEST(KeywordBindings, EveryFamilyKeywordIsBound) {
       // element data
       "score", "credits", "score_set", "credits_set", "score_add", "credits_add", "element_id",
       "element_id_set", "timer", "timer_set", "state", "state_set", "state_reset", "signal",
-      "signal_set", "signal_reset", "pocket", "pocket_set", "pocket_add", "register",
+      "signal_set", "signal_reset", "on", "off", "pocket", "pocket_set", "pocket_add", "register",
       "register_set", "status", "element_index", "first_element", "last_element",
       // globals and run control
       "global", "global_set", "global_add", "globals_save", "globals_load", "globals_sort",

@@ -44,6 +44,13 @@ TEST_F(ElementData, ResettingBitsAlsoClearsTheTopFourUnlessMasked) {
   EXPECT_EQ(state(sys, h(0), 0x10000000), 0x10000000);
   state_reset(sys, h(0), 1);
   EXPECT_EQ(status(sys, h(0)), 0);
+  // on and off touch the active bit alone.
+  set(0, ir::kFlags, 0x10000040);
+  on(sys, h(0));
+  EXPECT_EQ(get(0, ir::kFlags), 0x10000041);
+  off(sys, h(0));
+  EXPECT_EQ(get(0, ir::kFlags), 0x10000040);
+  for (int32_t bad : {0, -1, h(0) + 4}) on(sys, bad);
 
   signal_set(sys, h(2), 5);
   signal_set(sys, h(2), static_cast<int32_t>(0x80000000u));

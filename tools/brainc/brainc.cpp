@@ -1,6 +1,7 @@
 // brainc: compiles brain files the way the engine compiles the brain of element 0 of a
 // one-element project (code at the start of the CodeBuffer) and prints the code bytes, a
-// disassembly, or the compile error text that the engine would show after "brain ERROR!|".
+// disassembly, or the compile error text that the engine would show after "brain ERROR!|",
+// as FILE:LINE: TEXT.
 //
 //   brainc [--hex] [--asm] [--editor] FILE.brn...
 //   brainc --run N FILE.brn...   runs N brain steps and prints the variables (run.cpp)
@@ -15,6 +16,13 @@
 #include "model/model.h"
 
 int brainc_run(std::string_view file, int32_t steps);  // run.cpp
+
+// FILE:LINE: TEXT (FILE: TEXT without a line), the form compilers use, so that editors open
+// the line.
+void print_compile_error(std::string_view file, int32_t line, const std::string& text) {
+  std::printf("%.*s%s: %s\n", int(file.size()), file.data(), line > 0 ? (":" + std::to_string(line)).c_str() : "",
+              text.c_str());
+}
 
 namespace {
 
@@ -63,7 +71,7 @@ int main(int argc, char** argv) {
     m->last_index = 0;
     korva::compile_project_brains(*c, *m, *b, pass);
     if (b->brain_error) {
-      std::printf("%s\n", b->compile_error.c_str());
+      print_compile_error(file, b->error_line, b->compile_error);
       status = 1;
       continue;
     }

@@ -11,6 +11,8 @@
 #include "run/keyword_table.h"
 #include "runtime/memory_blocks.h"
 
+void print_compile_error(std::string_view file, int32_t line, const std::string& text);  // brainc.cpp
+
 int brainc_run(std::string_view file, int32_t steps) {
   auto blocks = std::make_unique<korva::Blocks>();
   korva::BrainRunResult r =
@@ -19,7 +21,7 @@ int brainc_run(std::string_view file, int32_t steps) {
         korva::fill_math_tables(*s.core);
       });
   if (!r.compiled) {
-    std::printf("%s\n", r.compile_error.c_str());
+    print_compile_error(file, r.error_line, r.compile_error);
     return 1;
   }
   for (const auto& [name, value] : r.variables) std::printf("%s=%d\n", name.c_str(), value);
