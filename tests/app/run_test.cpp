@@ -172,6 +172,35 @@ TEST_F(Run, ABrainMovesItsElementWithTheKeyboard) {
   EXPECT_EQ(read("temp/x.dat"), "1535000\r\n") << errors;
 }
 
+// Relations, appearance, texts and dialogs in one run: a brain switches another element off,
+// hides a third, measures, and asks a question that the input script answers with No.
+TEST_F(Run, TheKeywordFamiliesWorkTogetherInARun) {
+  write_project({"var n\r\nn = n + 1\r\n"
+                 "if n = 5\r\n"
+                 "off(element#1)\r\n"
+                 "hide(element#2)\r\n"
+                 "position_x_set(element#2, 3 * 512000)\r\n"
+                 "global_set(0, distance(element, element#2))\r\n"
+                 "global_set(1, state(element#1, 1))\r\n"
+                 "global_set(2, state(element#2, 64))\r\n"
+                 "global_set(3, interpolate(5, 0, 10, 100, 200))\r\n"
+                 "global_set(4, str_len(\"hello\"))\r\n"
+                 "global_set(5, msg_box(\"Leave now?\", 2, 0, 2))\r\n"
+                 "global_set(6, type(element))\r\n"
+                 "globals_save(\"temp/k.dat\", 0, 6)\r\n"
+                 "exit(-2)\r\n"
+                 "endif\r\n",
+                 "", ""});
+  // The dialog opens in loop frame 0 and takes the script's next times: Right moves to No.
+  write("keys.txt", "1 key RIGHT\r\n2 key RETURN\r\n");
+  setenv("KORVA_INPUT", (dir / "keys.txt").c_str(), 1);
+  write_runmode(1);
+  korva();
+  EXPECT_EQ(read("temp/k.dat"), "1536000\r\n0\r\n0\r\n150\r\n5\r\n2\r\n0\r\n") << errors;
+  EXPECT_NE(errors.find("Leave now?"), std::string::npos) << errors;
+  EXPECT_EQ(errors.find("not available yet"), std::string::npos) << errors;
+}
+
 TEST_F(Run, ABrainThatExitsAtOnceEndsAfterTheWarmUpAndOneFrame) {
   write_project({"global_add(0, 1)\r\nglobals_save(\"temp/steps.dat\", 0, 0)\r\nexit(-3)\r\n"});
   write_runmode(1);
