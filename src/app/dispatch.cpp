@@ -74,17 +74,14 @@ bool run_background_tool(App& app) {
 
 RunMode read_runmode(Core& c) {
   RunMode m;
-  FixedString& path = str_temp(c);
-  str_set(path, *c.base_folder);
-  str_cat(path, "runmode.ini");
-  if (file_open_read(c, 0, path)) {
-    select_input(c, 0);
-    m.project = std::string(read_line(c).view());
-    if (c.files.eof == 0) m.mode = str_to_int(read_line(c).view());
-    if (c.files.eof == 0) m.element = str_to_int(read_line(c).view());
-    file_close(c, 0);
-  }
-  str_release(c, path);
+  const std::string path = std::string(c.base_folder->view()) + "runmode.ini";
+  std::vector<uint8_t> bytes;
+  if (!read_whole_file(path, bytes, 1 << 16)) return m;
+  // Written by front ends on any system: CR LF, LF or CR line ends read the same.
+  LineCursor lines{reinterpret_cast<const char*>(bytes.data()), int64_t(bytes.size())};
+  if (!lines.at_end()) m.project = std::string(lines.next().substr(0, kStrCapacity));
+  if (!lines.at_end()) m.mode = str_to_int(lines.next());
+  if (!lines.at_end()) m.element = str_to_int(lines.next());
   return m;
 }
 
@@ -123,6 +120,9 @@ void dispatch(App& app) {
     read_editor_state(c, m);
     wait_mouse_release(app.system);
     if (row.loads) {
+      if (!rm.project.empty() && !file_exists(c, rm.project))
+        std::fprintf(stderr, "korva: the project %s does not exist: a new project starts with the default "
+                             "camera\n", rm.project.c_str());
       load_project(c, m, rm.project);
       if (!m.load_problem.empty()) {
         // Running or saving a damaged project would lose what could not be read.

@@ -62,4 +62,24 @@ void delete_matching(Core& c, std::string_view folder, std::string_view pattern)
 FixedString& plain_name(Core& c, std::string_view text);
 void normalise_line_ends(Core& c, std::string_view path);
 
+// Lines of a text held in memory. A line ends at CR LF, at a line feed or at a carriage return
+// alone (files from every system read the same). The last line may end at the end of the buffer.
+struct LineCursor {
+  const char* data;
+  int64_t size;
+  int64_t pos = 0;
+
+  bool at_end() const { return pos >= size; }
+  // The next line (without its line end); the cursor moves past the line end.
+  std::string_view next() {
+    const int64_t start = pos;
+    int64_t end = start;
+    while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+    pos = end;
+    if (pos < size && data[pos] == '\r') ++pos;
+    if (pos < size && data[pos] == '\n' && (pos == end || data[end] == '\r')) ++pos;
+    return {data + start, static_cast<size_t>(end - start)};
+  }
+};
+
 }  // namespace korva

@@ -25,24 +25,4 @@ class Temp {
   FixedString& s_;
 };
 
-// Lines of a text held in memory. A line ends at a line feed; a carriage return right before
-// it is not part of the line. The last line may end at the end of the buffer.
-struct LineCursor {
-  const char* data;
-  int64_t size;
-  int64_t pos = 0;
-
-  bool at_end() const { return pos >= size; }
-  // The next line (without its line end); the cursor moves past the line end.
-  std::string_view next() {
-    int64_t start = pos;
-    int64_t end = start;
-    while (end < size && data[end] != '\n') ++end;
-    pos = end < size ? end + 1 : size;
-    int64_t len = end - start;
-    if (len > 0 && end < size && data[end - 1] == '\r') --len;
-    return {data + start, static_cast<size_t>(len)};
-  }
-};
-
 }  // namespace korva

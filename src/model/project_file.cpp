@@ -5,7 +5,9 @@
 // Files are untrusted: reading never leaves the buffer the file was read into, every line is
 // cut to a string slot, and markers are matched by their number, so a damaged file loads
 // whatever can be loaded.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "model/model.h"
 #include "model/model_local.h"
@@ -75,6 +77,7 @@ constexpr int32_t kBrainSlot = kFileSlots - 1;
 
 // Private brain files are made afresh at every load, so a plain write is enough here: the
 // safe write's flush to disk would make loading a large project take seconds.
+// The written file is checked: a full disk must not leave a cut brain that then compiles.
 bool write_brain_file(Core& c, std::string_view path, const char* data, int64_t size) {
   int32_t output = c.files.output;
   if (!file_open_write(c, kBrainSlot, path)) return false;
@@ -82,14 +85,18 @@ bool write_brain_file(Core& c, std::string_view path, const char* data, int64_t 
   write_bytes(c, data, size);
   file_close(c, kBrainSlot);
   select_output(c, output);
-  return true;
+  return file_size(c, path) == size;
 }
 
 bool copy_brain_file(Core& c, std::string_view source, std::string_view destination) {
   if (source == destination) return file_exists(c, destination) != 0;
   if (file_exists(c, source)) {
+    // A brain is never longer than the compiler reads (the general file buffer); a huge file
+    // named as one is not copied.
+    const int64_t size = file_size(c, source);
+    if (size > pool_bytes(Pool::FileBuffer)) return false;
     file_copy(c, source, destination);
-    return file_exists(c, destination) != 0;
+    return file_size(c, destination) == size;
   }
   // A missing brain becomes an empty private brain, so every element owns a brain file.
   return write_brain_file(c, destination, "", 0);
@@ -106,16 +113,23 @@ void report(Core& c, std::string_view what, std::string_view path) {
 // otherwise the number of elements inserted.
 int32_t read_element_file(Core& c, Model& m, std::string_view path, FileKind kind,
                           int32_t position) {
-  char* buf = reinterpret_cast<char*>(c.pool(Pool::FileBuffer2));
-  const int64_t cap = pool_bytes(Pool::FileBuffer2);
-  int64_t got = 0;
+  // One size rule for reading and writing: a file is read whole when it is no larger than what
+  // a save can write back, so that loading and saving never lose the end of a project. A larger
+  // one shows its first part and is marked, so that nothing is saved over the whole file.
+  const int64_t cap = pool_bytes(Pool::FileBuffer);
   if (!m.standalone) show_status(c, kLoadingText);
-  if (read_file(c, path, 0, cap, buf, &got) != 0) {
+  const int64_t size = file_size(c, path);
+  const bool too_large = size > cap;
+  std::vector<uint8_t> bytes(size_t(size < 0 ? 0 : std::min(size, cap)));
+  int64_t got = 0;
+  if (size < 0 || read_file(c, path, 0, int64_t(bytes.size()), bytes.data(), &got) != 0) {
     if (!m.standalone) show_status(c, "");
     if (kind == FileKind::Project) m.load_problem = "it cannot be read";
     return -1;
   }
-  bool too_large = got == cap && file_size(c, path) > cap;
+  if (too_large && kind == FileKind::Project)
+    m.load_problem = "it is larger than a project can be (" + std::to_string(cap) + " bytes)";
+  const char* buf = reinterpret_cast<const char*>(bytes.data());
 
   LineCursor lines{buf, got};
   std::string_view line;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -284,6 +285,18 @@ TEST_F(Run, AMissingProjectRunsAsANewProjectWithTheDefaultCamera) {
   korva();
   EXPECT_EQ(app->pipeline.loop_frames, 3);
   EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n");
+  EXPECT_NE(errors.find("the project projects/t.prj does not exist"), std::string::npos) << errors;
+}
+
+// Front ends on every system write "runmode.ini": LF and CR line ends read as CR LF do.
+TEST_F(Run, RunmodeLinesMayEndInLineFeedsOrCarriageReturns) {
+  write_project({"globals_save(\"temp/ran.dat\", 0, 0)\r\nexit(-2)\r\n"});
+  for (const char* end : {"\n", "\r"}) {
+    std::remove((dir / "temp/ran.dat").c_str());
+    write("runmode.ini", std::string("projects/t.prj") + end + "1" + end + "0" + end);
+    korva();
+    EXPECT_EQ(read("temp/ran.dat"), "0\r\n") << int(end[0]) << errors;
+  }
 }
 
 TEST_F(Run, GarbageInRunmodeIsHarmless) {

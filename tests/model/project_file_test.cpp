@@ -111,6 +111,48 @@ TEST_F(ModelProjectFile, SaveWritesTheFormatAndReloadsUnchanged) {
   EXPECT_EQ(m->description.view(), "Two cars and a camera");
 }
 
+// Files from every system: CR-only and LF-only line ends read like CR LF.
+TEST_F(ModelProjectFile, EveryKindOfLineEndReadsTheSameProject) {
+  const std::string crlf_text = sample_project();
+  for (const char* end : {"\r", "\n"}) {
+    std::string text;
+    for (size_t i = 0; i < crlf_text.size(); ++i) {
+      if (crlf_text.compare(i, 2, "\r\n") == 0) {
+        text += end;
+        ++i;
+      } else {
+        text += crlf_text[i];
+      }
+    }
+    write(prj(), text);
+    EXPECT_EQ(load_project(*c, *m, prj()), 3) << int(end[0]);
+    EXPECT_EQ(m->description.view(), "Two cars and a camera");
+    EXPECT_EQ(field(1, 1), "Car (red)");
+    EXPECT_EQ(m->project.repetitions, 4);
+    EXPECT_TRUE(m->load_problem.empty()) << m->load_problem;
+    EXPECT_EQ(brain_of(2), std::string("move 1") + end + "last line");
+  }
+}
+
+// A project as large as a save can write loads whole and saves back whole; a larger one is
+// marked so that it is not saved over.
+TEST_F(ModelProjectFile, LargeProjectsSurviveLoadAndSave) {
+  std::vector<std::string> lines = {";big", "1", kCarRecord, "./bckgrnds/sky_.bmp|1|", "@0"};
+  std::string filler;
+  for (int k = 0; filler.size() < 2900000; ++k) filler += "x = " + std::to_string(k) + "\r\n";
+  write(prj(), crlf(lines) + filler);
+  ASSERT_EQ(load_project(*c, *m, prj()), 1);
+  EXPECT_TRUE(m->load_problem.empty()) << m->load_problem;
+  EXPECT_EQ(brain_of(0), filler);
+  ASSERT_TRUE(save_project(*c, *m, prj()));
+  ASSERT_EQ(load_project(*c, *m, prj()), 1);
+  EXPECT_EQ(brain_of(0), filler);
+
+  write(prj(), crlf(lines) + filler + filler);
+  load_project(*c, *m, prj());
+  EXPECT_NE(m->load_problem.find("larger than a project can be"), std::string::npos);
+}
+
 TEST_F(ModelProjectFile, NewProjectGetsTheDefaultCamera) {
   uint8_t* table = c->pool(Pool::ProjectTable);
   std::memset(table, 0x5A, 65536);
