@@ -46,6 +46,9 @@ static bool create_window_and_device(App& app) {
     std::fprintf(stderr, "korva: another korva is still running in this folder\n");
     return false;
   }
+  // This process alone saves here now: what an interrupted save left behind can go.
+  if (const int32_t n = remove_interrupted_saves(c.base_folder->view()))
+    std::fprintf(stderr, "korva: removed %d file(s) left by interrupted saves\n", n);
   const DisplayModeSize mode = display_mode_size(c.settings.display_mode);
   platform::ScreenOptions o;
   o.width = mode.width;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -381,6 +382,24 @@ bool read_whole_file(std::string_view path, std::vector<uint8_t>& out, int64_t m
   std::fclose(f);
   if (!ok) out.clear();
   return ok;
+}
+
+int32_t remove_interrupted_saves(std::string_view folder) {
+  // The safe write's temporaries are named "<file>.tmp-XXXXXX" (six characters from mkstemp);
+  // one that is still there was left by a save that never finished.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  int32_t removed = 0;
+  fs::recursive_directory_iterator it(std::string(folder), fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it.depth() > 4) it.disable_recursion_pending();
+    if (!it->is_regular_file(ec) || it->is_symlink(ec)) continue;
+    const std::string name = it->path().filename().string();
+    const size_t at = name.rfind(".tmp-");
+    if (at == std::string::npos || at == 0 || name.size() - at != 11) continue;
+    if (fs::remove(it->path(), ec)) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace korva

@@ -51,6 +51,9 @@ void file_copy(Core& c, std::string_view source, std::string_view destination);
 // Writes data to path through a temporary file renamed over the old one, so a failed save
 // never leaves a half-written file. Returns false (the old file untouched) on any failure.
 bool file_write_safely(std::string_view path, const void* data, int64_t count);
+// Deletes the temporaries that saves interrupted by a crash or a kill left below folder (a few
+// levels deep); returns how many. Call only while no other process saves there.
+int32_t remove_interrupted_saves(std::string_view folder);
 // Reads a whole file into out, at most max bytes: false, with out empty, when it is missing,
 // unreadable or bigger (a huge file cannot exhaust memory).
 bool read_whole_file(std::string_view path, std::vector<uint8_t>& out, int64_t max);

@@ -81,6 +81,20 @@ TEST_F(Files, OverlongLinesContinueAsTheNextLine) {
   EXPECT_EQ(lines[1].first, "b");
 }
 
+TEST_F(Files, InterruptedSavesLeaveNothingBehindAfterTheNextStart) {
+  fs::create_directories(dir / "projects/a");
+  write("projects/a/game.prj.tmp-Ab12Cd", "half");
+  write("korva.ini.tmp-zzzzzz", "half");
+  write("projects/a/game.prj", "whole");
+  write("notes.tmp-1.txt", "keep");   // not a save's temporary
+  write(".tmp-abcdef", "keep");       // no file name before it
+  EXPECT_EQ(remove_interrupted_saves(dir.string()), 2);
+  EXPECT_FALSE(fs::exists(dir / "projects/a/game.prj.tmp-Ab12Cd"));
+  EXPECT_FALSE(fs::exists(dir / "korva.ini.tmp-zzzzzz"));
+  for (const char* kept : {"projects/a/game.prj", "notes.tmp-1.txt", ".tmp-abcdef"})
+    EXPECT_TRUE(fs::exists(dir / kept)) << kept;
+}
+
 TEST_F(Files, ReadLineWithoutInputIsEndOfFile) {
   EXPECT_EQ(s(read_line(c)), "");
   EXPECT_EQ(c.files.eof, -1);
