@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace korva {
@@ -61,6 +62,8 @@ struct RunState {
   // The range of the last globals_save or globals_load, also used for "temp/globvars.dat".
   int32_t globals_first = 0;
   int32_t globals_last = 0;
+
+  std::string globals_save_failed;  // the last file globals_save could not write, said once
 
   int32_t debug_value = 0;
   bool debug_shown = false;  // cleared when objects are initialised at run start

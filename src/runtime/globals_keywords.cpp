@@ -78,7 +78,13 @@ bool load_globals_file(System& s, std::string_view path) {
 
 void globals_save(System& s, int32_t name, int32_t first, int32_t last) {
   set_range(s, first, last);
-  save_globals_file(s, text_argument(s, name));
+  const std::string path(text_argument(s, name));
+  if (save_globals_file(s, path) || !s.run) return;
+  // Said once per file and run: a brain may save every frame.
+  if (s.run->globals_save_failed == path) return;
+  s.run->globals_save_failed = path;
+  std::fprintf(stderr, "korva: globals_save could not write '%s' (folder missing, read-only or full?)\n",
+               path.c_str());
 }
 
 void globals_load(System& s, int32_t name, int32_t first, int32_t last) {

@@ -111,7 +111,13 @@ TEST_F(Globals, UnusableFilesChangeNothingButTheRange) {
   globals_load(sys, literal((dir / "missing.dat").string()), 0, 0);
   EXPECT_EQ(g()[0], 8);
   const std::string bad = (dir / "no-such-folder" / "g.dat").string();
-  globals_save(sys, literal(bad), 0, 10);  // cannot be created: nothing happens
+  // Cannot be created: nothing is written, and stderr says so once however often it is tried.
+  ::testing::internal::CaptureStderr();
+  globals_save(sys, literal(bad), 0, 10);
+  globals_save(sys, literal(bad), 0, 10);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("could not write '" + bad + "'"), std::string::npos) << said;
+  EXPECT_EQ(said.find("could not write"), said.rfind("could not write")) << said;
   EXPECT_FALSE(fs::exists(bad));
   EXPECT_EQ(run.globals_last, 10);
   globals_save(sys, 12345, 0, 1);  // not a text: empty name, nothing written
