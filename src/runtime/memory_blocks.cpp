@@ -22,7 +22,7 @@ Block* live(System& s, int32_t h) {
 }
 
 int32_t allocate(Blocks& b, int64_t bytes) {
-  if (bytes < 0 || bytes > kMaxBlockBytes) return kBlockTableFull;
+  if (bytes < 0 || bytes > kMaxBlockBytes || b.bytes + bytes > kMaxBlocksBytes) return kBlockTableFull;
   int32_t h = 0;
   while (h < b.high_water && b.entry[h].data) ++h;
   if (h == kBlockEntries) return kBlockTableFull;
@@ -30,6 +30,7 @@ int32_t allocate(Blocks& b, int64_t bytes) {
   if (!data) return kBlockTableFull;
   b.entry[h].data.reset(data);
   b.entry[h].size = static_cast<int32_t>(bytes);
+  b.bytes += bytes;
   if (h == b.high_water) ++b.high_water;
   return h;
 }
@@ -74,6 +75,7 @@ void blocks_clear(Blocks& b) {
     e.size = 0;
   }
   b.high_water = 0;
+  b.bytes = 0;
 }
 
 bool block_text(const Blocks& b, int32_t h, std::string_view& text) {
@@ -96,6 +98,7 @@ int32_t str_create(System& s, int32_t n) {
 void a_kill(System& s, int32_t h) {
   Block* blk = live(s, h);
   if (!blk) return;
+  s.blocks->bytes -= blk->size;
   blk->data.reset();
   blk->size = 0;
   if (h == s.blocks->high_water - 1) --s.blocks->high_water;

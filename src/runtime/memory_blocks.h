@@ -16,6 +16,9 @@ constexpr int32_t kBlockTableFull = -1;
 // The largest block a brain may allocate (64 MiB): larger requests fail like a full table,
 // so a runaway size cannot exhaust the machine.
 constexpr int64_t kMaxBlockBytes = 64 << 20;
+// All blocks of a run together hold at most 1 GiB: past it a_create, str_create and a_load fail
+// like a full table, so that a brain allocating in a loop cannot take the machine's memory.
+constexpr int64_t kMaxBlocksBytes = int64_t(1) << 30;
 
 struct Block {
   std::unique_ptr<uint8_t[]> data;
@@ -25,6 +28,7 @@ struct Block {
 struct Blocks {
   Block entry[kBlockEntries];
   int32_t high_water = 0;  // entries ever used
+  int64_t bytes = 0;       // held by the live blocks
 };
 
 // Frees every block (the end of a run).

@@ -87,6 +87,20 @@ TEST_F(BlocksTest, AFullTableAnswersMinusOne) {
   EXPECT_EQ(a_create(s, 1), 0);
 }
 
+// The run's blocks together stay under the cap; killing a block gives its bytes back.
+TEST_F(BlocksTest, AllBlocksTogetherStayUnderTheCap) {
+  blocks->bytes = kMaxBlocksBytes - 100;  // as if the run held almost all it may
+  EXPECT_EQ(a_create(s, 26), kBlockTableFull);  // 104 bytes
+  const int32_t h = a_create(s, 25);             // 100 bytes: exactly at the cap
+  ASSERT_GE(h, 0);
+  EXPECT_EQ(str_create(s, 0), kBlockTableFull);
+  a_kill(s, h);
+  EXPECT_EQ(blocks->bytes, kMaxBlocksBytes - 100);
+  EXPECT_GE(str_create(s, 99), 0);
+  blocks_clear(*blocks);
+  EXPECT_EQ(blocks->bytes, 0);
+}
+
 TEST_F(BlocksTest, SaveAndLoadThroughATextBlockName) {
   std::string path = testing::TempDir() + "blocks_test.bin";
   int32_t name = str_create(s, static_cast<int32_t>(path.size()));
