@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "model/model.h"
 
@@ -72,6 +73,17 @@ int32_t entry_op(const Program& p, uint32_t entry) {
   return i;
 }
 
+int64_t monotonic_ns() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+bool past_deadline(Machine& m) {
+  m.calls_unchecked = 0;
+  return monotonic_ns() > m.deadline_ns;
+}
+
 bool raise(Machine& m, FaultKind kind, uint32_t eip, uint32_t address) {
   m.fault = BrainFault{kind, eip, address};
   return false;
@@ -92,6 +104,9 @@ bool raise(Machine& m, FaultKind kind, uint32_t eip, uint32_t address) {
 #define JUMP()                                                                    \
   do {                                                                            \
     if (--m.budget < 0) return raise(m, FaultKind::Budget, o->eip, 0);            \
+    if (((m.budget & (kTimeCheckJumps - 1)) == 0 || m.calls_unchecked >= kTimeCheckCalls) && \
+        past_deadline(m))                                                         \
+      return raise(m, FaultKind::TimeLimit, o->eip, 0);                           \
     GO(o->target_op);                                                             \
   } while (0)
 #else
@@ -106,6 +121,9 @@ bool raise(Machine& m, FaultKind kind, uint32_t eip, uint32_t address) {
 #define JUMP()                                                                    \
   do {                                                                            \
     if (--m.budget < 0) return raise(m, FaultKind::Budget, o->eip, 0);            \
+    if (((m.budget & (kTimeCheckJumps - 1)) == 0 || m.calls_unchecked >= kTimeCheckCalls) && \
+        past_deadline(m))                                                         \
+      return raise(m, FaultKind::TimeLimit, o->eip, 0);                           \
     GO(&ops[o->target]);                                                          \
   } while (0)
 #endif
@@ -252,6 +270,7 @@ dispatch:
         const KeywordRoutine routine = m.keywords.routine[o->imm];
         R.eip = o->eip;
         if (routine) {
+          ++m.calls_unchecked;
           const int32_t edi = r[kEdi];
           routine(s, R);
           r[kEdi] = edi;  // the convention: keyword routines preserve edi
@@ -320,6 +339,8 @@ bool machine_call_brain(System& s, int32_t handle) {
   m.regs = Registers{};
   m.regs.esp = guest::kStackTop;
   m.budget = kBrainBranchBudget;
+  m.deadline_ns = monotonic_ns() + kBrainTimeLimitNs;
+  m.calls_unchecked = 0;
   m.execute_depth = 0;
   return enter(s, handle, static_cast<uint32_t>(ir_get(rec, ir::kBrainEntry)));
 }
@@ -379,6 +400,10 @@ std::string fault_text(const BrainFault& f) {
     case FaultKind::Budget:
       std::snprintf(buf, sizeof buf, "The brain did not end within its step budget (endless loop?) at 0x%08X.",
                     f.eip);
+      break;
+    case FaultKind::TimeLimit:
+      std::snprintf(buf, sizeof buf, "The brain did not end within %d second (endless loop?) at 0x%08X.",
+                    int(kBrainTimeLimitNs / 1'000'000'000), f.eip);
       break;
     case FaultKind::BadEntry:
       std::snprintf(buf, sizeof buf, "The brain entry 0x%08X is not compiled brain code.", f.address);

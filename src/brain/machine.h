@@ -25,6 +25,12 @@ namespace korva {
 // code needs none, and a real brain takes a few thousand at most, even one that loops over
 // every element; an endless goto loop reaches the limit in a few milliseconds.
 constexpr int64_t kBrainBranchBudget = int64_t(1) << 22;
+// A loop around slow keywords (file writes, dialogs) takes few jumps but much time: a brain call
+// that has run this long is stopped as well. The clock is read at a jump once every
+// kTimeCheckJumps jumps, or once kTimeCheckCalls keyword calls have run since the last reading.
+constexpr int64_t kBrainTimeLimitNs = 1'000'000'000;
+constexpr int64_t kTimeCheckJumps = 256;
+constexpr int32_t kTimeCheckCalls = 16;
 // execute may nest this deep (a brain executing a brain executing ...). Real brains nest a few
 // levels; an execute of itself would otherwise recurse until the guest stack overflows.
 constexpr int32_t kMaxExecuteDepth = 64;
@@ -48,6 +54,8 @@ struct Machine {
 
   int32_t execute_depth = 0;
   int64_t budget = 0;
+  int64_t deadline_ns = 0;  // monotonic clock time at which the brain call is stopped
+  int32_t calls_unchecked = 0;  // keyword calls since the clock was last read
   BrainFault fault;
   int32_t current_handle = 0;  // edi of the brain that runs now
 };

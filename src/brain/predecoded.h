@@ -49,6 +49,7 @@ enum class FaultKind : uint8_t {
   StackUnderflow,
   ExecuteTooDeep,
   Budget,              // the brain call ran past its budget (an endless loop)
+  TimeLimit,           // the brain call ran longer than its time limit (a slow endless loop)
   BadEntry,            // a brain entry address that is not compiled code
 };
 

@@ -4,9 +4,11 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "machine_fixture.h"
 
@@ -204,6 +206,24 @@ TEST(MachineFault, EndlessGotoLoopRunsOutOfBudget) {
   ASSERT_TRUE(f.add_brain("faulty", "var n=0\nloop:\nn=n+1\ngoto loop"));
   expect_fault(f, "endless loop");
   EXPECT_EQ(f.var(0, 0), kBrainBranchBudget + 1);
+}
+
+// A loop around a slow keyword takes few jumps: the time limit stops it instead, soon after
+// the limit (within a few keyword calls).
+int32_t slow_keyword(System&, int32_t v) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  return v;
+}
+
+TEST(MachineFault, ASlowEndlessLoopRunsOutOfTime) {
+  MachineFixture f;
+  ASSERT_TRUE(bind_keyword(f.machine->keywords, "abs", keyword_routine<&slow_keyword>));
+  ASSERT_TRUE(f.add_brain("faulty", "var n=0\nloop:\nn=n+abs(1)\ngoto loop"));
+  const auto start = std::chrono::steady_clock::now();
+  expect_fault(f, "did not end within 1 second");
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(1000));
+  EXPECT_LT(f.var(0, 0), 1000 / 25 + kTimeCheckCalls + 1);  // stopped near the limit, not at the budget
 }
 
 TEST(MachineFault, ExecuteOfItselfNestsTooDeeply) {
