@@ -91,6 +91,7 @@ void encode_rle(OverlayImage& img, const uint8_t* pixels) {
 void cut_glyphs(OverlayImage& img, const uint8_t* pixels, int32_t image_width) {
   img.width = image_width / kCounterGlyphs;
   img.data.resize(size_t(kCounterGlyphs) * img.width * img.height);
+  if (img.data.empty()) return;  // narrower than 13 pixels (a missing image too): no glyphs
   for (int32_t k = 0; k < kCounterGlyphs; ++k)
     for (int32_t y = 0; y < img.height; ++y)
       std::memcpy(img.data.data() + (size_t(k) * img.height + y) * img.width,

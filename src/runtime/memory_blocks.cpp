@@ -2,6 +2,8 @@
 // and no offset or index ever reaches outside its block: such reads and writes return 0.
 #include "runtime/memory_blocks.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -115,12 +117,21 @@ int32_t a_set(System& s, int32_t h, int32_t i, int32_t v) {
   return write(s, h, 4 * static_cast<int64_t>(i), 4, v);
 }
 
-int32_t a2(System& s, int32_t h, int32_t x, int32_t y, int32_t w) {
-  return read(s, h, 4 * (static_cast<int64_t>(y) * w + x), 4);
+namespace {
+
+// The byte offset of cell (x, y) of a w-wide grid; -1 (outside every block) when the index does
+// not fit, so that a huge index can never wrap onto another cell.
+int64_t cell_offset(int32_t x, int32_t y, int32_t w) {
+  const __int128 offset = (__int128(y) * w + x) * 4;
+  return offset < 0 || offset > INT64_MAX ? -1 : int64_t(offset);
 }
 
+}  // namespace
+
+int32_t a2(System& s, int32_t h, int32_t x, int32_t y, int32_t w) { return read(s, h, cell_offset(x, y, w), 4); }
+
 int32_t a2_set(System& s, int32_t h, int32_t x, int32_t y, int32_t w, int32_t v) {
-  return write(s, h, 4 * (static_cast<int64_t>(y) * w + x), 4, v);
+  return write(s, h, cell_offset(x, y, w), 4, v);
 }
 
 // The bytes are read zero-extended; an invalid handle comes back whole, not cut to the width.

@@ -25,7 +25,7 @@ std::string_view text_argument(const System& s, int32_t value) {
   }
   std::string_view text;
   if (s.blocks && block_text(*s.blocks, value, text)) return text;
-  return {};
+  return std::string_view("", 0);  // empty, but never a null pointer for the copies made of it
 }
 
 }  // namespace korva

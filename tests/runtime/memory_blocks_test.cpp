@@ -55,6 +55,7 @@ TEST_F(BlocksTest, ReadsAndWrites) {
 
 TEST_F(BlocksTest, InvalidHandlesAndOutOfRangeAccessNeverTouchMemory) {
   int32_t h = a_create(s, 2);  // 8 bytes
+  a_set(s, h, 0, 42);          // what a wrapped index would read
   struct Case { const char* what; int32_t got, want; } cases[] = {
       {"negative handle", a(s, -5, 0), -5},
       {"handle past the table", a_set(s, 9000, 0, 1), 9000},
@@ -63,6 +64,8 @@ TEST_F(BlocksTest, InvalidHandlesAndOutOfRangeAccessNeverTouchMemory) {
       {"negative index", a_set(s, h, -1, 5), 0},
       {"dword straddling the end", a_dword_set(s, h, 6, 5), 0},
       {"huge 2D view", a2_set(s, h, 1, 1 << 30, 1 << 30, 5), 0},
+      {"2D index past 64 bits", a2_set(s, h, INT32_MAX, INT32_MAX, INT32_MAX, 5), 0},
+      {"2D index wrapping to cell 0", a2(s, h, 0, INT32_MIN, INT32_MIN), 0},
       {"read past the end", a_byte(s, h, 8), 0},
       {"byte of a negative handle", a_byte(s, -5, 0), -5},
       {"byte of the first handle past the table", a_byte(s, 8192, 0), 8192},
@@ -73,7 +76,7 @@ TEST_F(BlocksTest, InvalidHandlesAndOutOfRangeAccessNeverTouchMemory) {
       {"word of the last free entry", a_word(s, 8191, 0), 0},
   };
   for (const auto& k : cases) EXPECT_EQ(k.got, k.want) << k.what;
-  EXPECT_EQ(a(s, h, 0), 0);
+  EXPECT_EQ(a(s, h, 0), 42);
   EXPECT_EQ(a(s, h, 1), 0);
   EXPECT_EQ(a_create(s, -3), kBlockTableFull);
   EXPECT_EQ(a_create(s, 0x7FFFFFFF), kBlockTableFull);
