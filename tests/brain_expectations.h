@@ -16,7 +16,9 @@ namespace korva {
 // Every expected variable exists and holds its value (compared as decimal text).
 inline void expect_variables(const BrainRunResult& r,
                              const std::vector<std::pair<std::string, std::string>>& expected) {
-  for (const auto& [name, value] : expected) {
+  for (const auto& entry : expected) {
+    const std::string& name = entry.first;  // a named copy: lambdas capture no structured bindings in clang 14
+    const std::string& value = entry.second;
     auto it = std::find_if(r.variables.begin(), r.variables.end(),
                            [&](const auto& v) { return v.first == name; });
     ASSERT_NE(it, r.variables.end()) << "no variable " << name;

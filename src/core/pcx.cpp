@@ -2,6 +2,7 @@
 #include "core/pcx.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -117,7 +118,12 @@ int32_t pcx_header_size(Core& c, std::string_view path, PcxImage& image) {
   }
   image.width = word_at(header + 8) - word_at(header + 4) + 1;
   image.height = word_at(header + 10) - word_at(header + 6) + 1;
-  return image.width * image.height;
+  const int64_t pixels = int64_t(image.width) * image.height;
+  if (image.width <= 0 || image.height <= 0 || pixels > INT32_MAX) {  // no image has that many
+    image = PcxImage{};
+    return 1;
+  }
+  return int32_t(pixels);
 }
 
 namespace {

@@ -57,11 +57,15 @@ int32_t axis_index(std::string_view w) {
 }
 
 // Parses one line into events; returns the error text, or empty when it was good.
+// Far beyond any run (years of frames), and small enough that a time one later still fits.
+constexpr int64_t kMaxScriptTime = int64_t(1) << 40;
+
 std::string parse_line(std::string_view line, std::vector<InputEvent>& out) {
   auto w = words_of(line);
   if (w.empty() || w[0][0] == '#') return {};
   int64_t t = 0;
   if (!number(w[0], t) || t < 0) return "time must be a whole number of frames";
+  if (t > kMaxScriptTime) return "time must be at most " + std::to_string(kMaxScriptTime);
   if (w.size() < 2) return "an event is missing after the time";
   std::string_view verb = w[1];
   auto ev = [&](InputEventKind k, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0,

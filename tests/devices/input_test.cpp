@@ -98,12 +98,14 @@ TEST_F(InputTest, ScriptedInputGoesThroughTheSameHandlers) {
       "4 joy 1 button 3 down\n"
       "oops\n"
       "6 fly away\n"
-      "7 key 999\n",
+      "7 key 999\n"
+      "9223372036854775807 key ESC\n",
       errors);
-  ASSERT_EQ(errors.size(), 3u);
+  ASSERT_EQ(errors.size(), 4u);
   EXPECT_EQ(errors[0].rfind("line 7:", 0), 0u);
   EXPECT_EQ(errors[1].rfind("line 8:", 0), 0u);
   EXPECT_EQ(errors[2].rfind("line 9:", 0), 0u);
+  EXPECT_EQ(errors[3].rfind("line 10:", 0), 0u);  // a time whose key-up would not fit
 
   feed_input_script(s, in, 4, 640, 480);
   EXPECT_EQ(next(), "H");

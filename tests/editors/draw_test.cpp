@@ -194,6 +194,10 @@ TEST(GuiPcx, UnreadableOrOversizedFilesLoadAsOnePixel) {
   EXPECT_EQ(pcx_size(f.gui, bad_path), 1);
   EXPECT_EQ(pcx_size(f.gui, missing), 1);
   EXPECT_EQ(pcx_size(f.gui, big_path), 90000);
+  // A header claiming 65536 x 65536 pixels: more than any image, read as the failure pixel.
+  std::vector<uint8_t> huge = pcx_file(1, 1, {});
+  huge[8] = huge[9] = huge[10] = huge[11] = 0xFF;
+  EXPECT_EQ(pcx_size(f.gui, f.write("huge.pcx", huge)), 1);
   // Pixel data that ends early leaves the rest of the picture at index 0.
   const std::string cut = f.write("cut.pcx", pcx_file(4, 2, {0xC4, 3}));
   EXPECT_EQ(load_pcx(f.gui, cut, buffer.data(), 1000, PcxMode::WithPalette), 8);
