@@ -11,6 +11,7 @@
 #include "devices/input.h"
 #include "devices/input_script.h"
 #include "editors/gui.h"
+#include "engine/tracks.h"
 #include "model/model.h"
 #include "model/run_state.h"
 #include "platform/gl/gl.h"
@@ -47,6 +48,7 @@ struct App {
   render::Scene scene;
   gl::Device gl;
   RunPipeline pipeline;  // the run's ordered steps and loaders
+  Tracks tracks;         // loaded tracks, the recording and race counts
 
   System system;  // pointers into the states above, handed to every subsystem
 };

@@ -6,7 +6,9 @@
 #include <sstream>
 
 #include "app/app.h"
+#include "run/collision_steps.h"
 #include "run/keyword_table.h"
+#include "run/track_steps.h"
 
 namespace korva {
 namespace {
@@ -108,6 +110,8 @@ void connect_run_hooks(App& app) {
 void add_run_steps(App& app) {
   RunPipeline& p = app.pipeline;
   add_scene_steps(p);
+  add_track_steps(p);
+  add_collision_steps(p);
   run_step_add(p, Phase::Joysticks, "joysticks", [&app](System&) { poll_joysticks(app); });
 }
 
@@ -138,6 +142,7 @@ void app_wire(App& app) {
   s.scene = &app.scene;
   s.gl = &app.gl;
   s.devices = &app.devices;
+  s.tracks = &app.tracks;
   machine_attach(s);
   bind_all_keywords(app.machine->keywords);
 

@@ -26,7 +26,7 @@ enum class Pool : int32_t {
   Random,          // "random.bin"
   FileBuffer2,     // second general file buffer
   ImageBuffer,     // PCX and bitmap decoding
-  TrackBuffer,     // track recording
+  TrackBuffer,     // track recording: 36000 records of 24 bytes and the one after the end
   StateStack,      // push/pop: 128 entries of 48 bytes
   Checkpoints,     // race gates: 1000 of 24 bytes
   Races,           // racers: 255 of 16 bytes
@@ -48,7 +48,7 @@ inline constexpr PoolInfo kPools[kPoolCount] = {
     {"compiler label area", 4096}, {"sound flags", 256}, {"sinus.bin", 115200},
     {"sinusbig.bin", 14400}, {"atan.bin", 2880}, {"mini map", 12800}, {"panels", 16384},
     {"random.bin", 2000}, {"file buffer 2", 1114112}, {"image buffer", 1048576},
-    {"track buffer", 524288}, {"state stack", 6144}, {"race checkpoints", 24000},
+    {"track buffer", 864024}, {"state stack", 6144}, {"race checkpoints", 24000},
     {"race table", 4096},
 };
 

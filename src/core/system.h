@@ -17,6 +17,8 @@ struct Input;         // keys, typed text, mouse and joysticks as the brains see
 struct InputScript;   // scripted input (KORVA_INPUT), when there is one (devices)
 struct RunPipeline;   // the run's ordered steps, its asset loaders and counters (run)
 struct Gui;           // the panel GUI toolkit, which draws the brains' dialogs (editors)
+struct Collisions;    // bounds, pair list, ground maps and volumes of a run (engine)
+struct Tracks;        // loaded tracks, recording, race and gate counts (engine)
 
 namespace render {
 struct Scene;         // the 3D scene of a run (render)
@@ -40,6 +42,8 @@ struct System {
   InputScript* script = nullptr;
   RunPipeline* pipeline = nullptr;
   Gui* gui = nullptr;
+  Collisions* collisions = nullptr;
+  Tracks* tracks = nullptr;
   render::Scene* scene = nullptr;
   gl::Device* gl = nullptr;
   platform::Devices* devices = nullptr;

@@ -126,6 +126,8 @@ bool gui_load_font(Gui& g, std::string_view path);
 bool gui_set_font(Gui& g, const uint8_t* data, int64_t size);
 // Colour table from a 768-byte palette with the channel shifts of the display format.
 void gui_build_colour_table(Gui& g, const uint8_t* palette);
+// One colour in the display's 16-bit format, by the rule of the colour table.
+uint16_t gui_rgb_pixel(const Gui& g, uint8_t r, uint8_t green, uint8_t b);
 // The message box and status panel of the core, and the back-buffer copy of pump_and_show.
 void gui_install_hooks(Gui& g);
 // One pass of the wait loops: pump (see GuiIo) and the mouse in panel coordinates.

@@ -143,12 +143,14 @@ void gui_build_colour_table(Gui& g, const uint8_t* palette) {
   g.green_shift = 5;
   g.blue_shift = 0;
   if (g.screen && g.screen->primary.format == PixelFormat::Rgb555) g.red_shift = 10;
+  for (int32_t i = 0; i < 256; ++i)
+    g.colour_table[i] = gui_rgb_pixel(g, palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]);
+}
+
+uint16_t gui_rgb_pixel(const Gui& g, uint8_t r, uint8_t green, uint8_t b) {
   const int32_t green_div = g.red_shift == 10 ? 8 : 4;
-  for (int32_t i = 0; i < 256; ++i) {
-    g.colour_table[i] = static_cast<uint16_t>((uint32_t(palette[3 * i] / 8) << g.red_shift) |
-                                              (uint32_t(palette[3 * i + 1] / green_div) << g.green_shift) |
-                                              (uint32_t(palette[3 * i + 2] / 8) << g.blue_shift));
-  }
+  return static_cast<uint16_t>((uint32_t(r / 8) << g.red_shift) | (uint32_t(green / green_div) << g.green_shift) |
+                               (uint32_t(b / 8) << g.blue_shift));
 }
 
 void gui_convert(const Gui& g, uint8_t* dest, int32_t pitch, int32_t width, int32_t height,

@@ -105,9 +105,32 @@ struct XModel {
   std::vector<std::shared_ptr<rm::AnimationSet>> animation_sets;
   std::string path;    // the file actually read
 };
-// Loads a model (with its textures from beside it) into a new frame tree. A file that cannot be
-// read falls back to default_path; false when that fails too.
+
+// How models are imported: Assimp runs only in the short-lived korva-import process, which
+// writes our model format (render/mesh_file.h) into a cache keyed by the model file's content.
+struct ModelImport {
+  // Empty: $KORVA_MODEL_CACHE, else $XDG_CACHE_HOME/korva/models, else ~/.cache/korva/models.
+  std::string cache_folder;
+  // Empty: $KORVA_IMPORTER, else korva-import beside the running executable.
+  std::string importer;
+  int32_t seconds = 60;       // wall-clock (and CPU) limit of one import
+  int32_t memory_mib = 2048;  // address-space limit of the import process
+};
+
+enum class ImportResult { Done, Missing, Refused, Crashed, TimedOut, NoImporter };
+
+struct ModelData;
+// The model of a file in our format: from the cache, else imported (and cached). Any result but
+// Done leaves `out` empty.
+[[nodiscard]] ImportResult import_model(std::string_view path, const ModelImport& import, ModelData& out);
+// Frames, meshes and animation sets of a model in our format; textures are looked up beside
+// `path`, then as named.
+void model_to_frames(const ModelData& m, std::string_view path, XModel& out, TextureCache& textures);
+
+// Loads a model (with its textures from beside it) into a new frame tree. A file that is missing
+// or that the import process refuses, crashes or hangs on falls back to default_path (a failed
+// import also prints one line naming the file on stderr); false when that fails too.
 bool read_x(std::string_view path, XModel& out, TextureCache& textures,
-            std::string_view default_path = "xvisuals/default_.x");
+            std::string_view default_path = "xvisuals/default_.x", const ModelImport& import = {});
 
 }  // namespace korva::render

@@ -12,6 +12,7 @@ namespace korva {
 void bind_brain_keywords(KeywordBindings& b) {
   bind_machine_keywords(b);
   bind_motion_keywords(b);
+  bind_collision_keywords(b);
   bind_runtime_keywords(b);
   bind_text_keywords(b);
   bind_relation_keywords(b);

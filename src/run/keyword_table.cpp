@@ -8,6 +8,7 @@
 #include "render/scene_keywords.h"
 #include "run/keyword_table.h"
 #include "run/run.h"
+#include "run/track_steps.h"
 
 namespace korva {
 
@@ -17,6 +18,7 @@ void bind_all_keywords(KeywordBindings& b) {
   bind_overlay_keywords(b);
   bind_appearance_keywords(b);
   bind_dialog_keywords(b);
+  bind_track_keywords(b);
   bind_run_keywords(b);
 }
 

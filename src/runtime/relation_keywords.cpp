@@ -13,6 +13,7 @@
 
 #include "brain/machine.h"
 #include "core/core.h"
+#include "engine/collision.h"
 #include "engine/element_access.h"
 #include "engine/math_tables.h"
 #include "engine/rotation.h"
@@ -119,6 +120,15 @@ int32_t distance_over(const uint8_t* a, const uint8_t* b, std::initializer_list<
     sum += static_cast<uint64_t>(d * d);
   }
   return saturate(rounded_root(sum) * 512);
+}
+
+// The collision pass's integer distance (approximate root, thousandths) in position units;
+// pairs too far apart for 32-bit squares saturate.
+int32_t integer_distance_between(const uint8_t* a, const uint8_t* b) {
+  const uint32_t d = integer_distance(axis_gap(word(a, ir::kPosX), word(b, ir::kPosX)),
+                                      axis_gap(word(a, ir::kPosY), word(b, ir::kPosY)),
+                                      axis_gap(word(a, ir::kPosZ), word(b, ir::kPosZ)));
+  return saturate(int64_t(d) * 512);
 }
 
 // Brings an angle into -92160..92159: the signed turn the same direction needs.
@@ -229,7 +239,7 @@ int32_t distance_xz(System& s, int32_t a, int32_t b) {
 int32_t distance(System& s, int32_t a, int32_t b) {
   const uint8_t* ra = element_at(s, a);
   const uint8_t* rb = element_at(s, b);
-  return ra && rb ? distance_over(ra, rb, {ir::kPosX, ir::kPosY, ir::kPosZ}) : 0;
+  return ra && rb ? integer_distance_between(ra, rb) : 0;
 }
 
 int32_t inside_area_xz(System& s, int32_t e, int32_t x1, int32_t x2, int32_t z1, int32_t z2) {
@@ -248,7 +258,7 @@ int32_t nearest_element(System& s, int32_t e, int32_t mask) {
   for (int32_t i = 0; i <= last_index(s); ++i) {
     if (!is_candidate(s, i, self, mask)) continue;
     const uint8_t* c = instance_at(s, element_handle(i));
-    const int32_t d = distance_over(r, c, {ir::kPosX, ir::kPosY, ir::kPosZ});
+    const int32_t d = integer_distance_between(r, c);
     if (best < 0 || d < best_distance) {  // strictly closer: the earlier one keeps a tie
       best = i;
       best_distance = d;

@@ -48,6 +48,12 @@ TEST(DemoPicture, EveryKindOfElementIsDrawnInAProjectRun) {
   expect_project_picture("projects/kinds/kinds.prj", 30, "kinds");
 }
 
+// The race example: a spline racer and a recorded-track racer on an oval course, with the gate
+// posts and each racer's lap and place on counters.
+TEST(DemoPicture, TheRaceExampleShowsBothRacersAndTheirCounters) {
+  expect_project_picture("projects/race/race.prj", 90, "race");
+}
+
 // In a real window (a virtual display here) the run presents through SDL while the 3D device
 // draws through its own context; the two must not disturb each other.
 TEST(DemoPicture, TheDemoRunsInAWindow) {

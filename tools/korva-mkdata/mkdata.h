@@ -191,6 +191,14 @@ struct FileGroup {
   std::vector<FileEntry> files;
 };
 
+// A hilly square terrain of side `size` from (x0, z0), steps x steps quads, seen from above.
+Mesh make_hills(float x0, float z0, float size, int32_t steps);
+// The ground map the engine generates from a .3ds model, stamped with the model's content.
+Bytes ground_map_of_model(const Bytes& tds);
+
+// The race example project ("projects/race"): a spline racer and a recorded-track racer.
+FileGroup race_demo_files();
+
 // The folders of an editing installation.
 std::vector<std::string> installation_folders();
 // Every generated file, in groups. Fails (empty, with a message) only when no font can be
