@@ -7,6 +7,7 @@
 #include "brain/keyword_binding.h"
 #include "core/core.h"
 #include "engine/collision.h"
+#include "engine/directions.h"
 #include "engine/engine.h"
 #include "engine/keyword_table.h"
 #include "engine/math_tables.h"
@@ -15,9 +16,6 @@
 namespace korva {
 namespace {
 
-constexpr int32_t kRightAngleEighths = 720;  // 90 degrees in arc-tangent table steps
-constexpr int32_t kUnitsPerEighth = 64;      // angle units per eighth of a degree
-constexpr int64_t kSteepRatio = 512000;      // from here on the ratio reads as 90 degrees
 constexpr int32_t kMatrixSide = 256;
 
 int32_t last_element(const System& s) {
@@ -48,21 +46,7 @@ void flag(System& s, int32_t e, int32_t bit, bool on) {
 // The angle of (dx, dz) from the arc-tangent table, as rotate_about_y turns x towards z: the
 // angle by which (|d|, 0) must turn to point along (dx, dz).
 int32_t table_angle(const Core& c, int64_t dx, int64_t dz) {
-  int32_t a8 = kRightAngleEighths;
-  const int64_t ratio = dx == 0 ? 0 : std::llabs(dz * 1024 / dx);
-  if (dx != 0 && ratio < kSteepRatio) {
-    int32_t lo = 0, hi = kAtanEntries - 1;
-    for (;;) {
-      const int32_t mid = (lo + hi) / 2;
-      if (mid == lo) break;
-      int32_t entry = 0;
-      std::memcpy(&entry, c.pool(Pool::Atan) + 4 * mid, 4);
-      if (ratio > entry) lo = mid;
-      else if (ratio < entry) hi = mid;
-      else { lo = mid; break; }
-    }
-    a8 = lo;
-  }
+  int32_t a8 = dx == 0 ? kRightAngleEighths : eighth_degrees(c, std::llabs(dz * 1024 / dx));
   if (dx < 0 && dz < 0) a8 = 2 * kRightAngleEighths + a8;
   else if (dx < 0) a8 = 2 * kRightAngleEighths - a8;
   else if (dz < 0) a8 = 4 * kRightAngleEighths - a8;

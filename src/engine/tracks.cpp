@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "engine/directions.h"
 #include "engine/element_access.h"
 #include "engine/math_tables.h"
 #include "engine/rotation.h"
@@ -18,9 +19,6 @@ namespace {
 constexpr int32_t kAssetSlots = 4096;
 constexpr int32_t kAssetRecordBytes = 64;
 constexpr int32_t kHalfTurn = kFullTurn / 2;  // 92160
-constexpr int32_t kRightAngleEighths = 720;   // 90 degrees in arc-tangent table steps
-constexpr int32_t kUnitsPerEighth = 64;       // angle units per eighth of a degree
-constexpr int64_t kSteepRatio = 512000;       // ratios from here on read as 90 degrees
 constexpr int64_t kPositionPerThousandth = 512;
 
 // ---- Elements ----
@@ -36,50 +34,6 @@ int32_t clamp32(int64_t v) {
   if (v > INT32_MAX) return INT32_MAX;
   if (v < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(v);
-}
-
-// ---- Directions from the arc-tangent table ----
-
-int32_t atan_entry(const Core& c, int32_t k) {
-  int32_t v = 0;
-  std::memcpy(&v, c.pool(Pool::Atan) + 4 * k, 4);
-  return v;
-}
-
-int32_t eighth_degrees(const Core& c, int64_t ratio) {
-  if (ratio >= kSteepRatio) return kRightAngleEighths;
-  int32_t lo = 0, hi = kAtanEntries - 1;
-  for (;;) {
-    const int32_t mid = (lo + hi) / 2;
-    if (mid == lo) return mid;
-    const int32_t entry = atan_entry(c, mid);
-    if (ratio > entry)
-      lo = mid;
-    else if (ratio < entry)
-      hi = mid;
-    else
-      return mid;
-  }
-}
-
-// The direction of (x, z), -46080..138240: +z is 0, +x is -46080. ratio is |z x 1024 / x|
-// as the caller forms it.
-int32_t direction_of(const Core& c, int64_t x, int64_t z, int64_t ratio) {
-  int32_t a8 = x == 0 ? kRightAngleEighths : eighth_degrees(c, ratio);
-  if (x < 0 && z < 0)
-    a8 += 2 * kRightAngleEighths;
-  else if (z < 0)
-    a8 = 4 * kRightAngleEighths - a8;
-  else if (x < 0)
-    a8 = 2 * kRightAngleEighths - a8;
-  return (a8 - kRightAngleEighths) * kUnitsPerEighth;
-}
-
-// The direction_xz angle of the brain library from e to a.
-int32_t direction_xz_between(const Core& c, const uint8_t* e, const uint8_t* a) {
-  const int64_t dx = (int64_t(word(a, ir::kPosX)) - word(e, ir::kPosX)) >> 9;
-  const int64_t dz = int64_t(word(a, ir::kPosZ)) - word(e, ir::kPosZ);
-  return direction_of(c, dx, dz, dx == 0 ? 0 : std::abs(dz * 2 / dx));
 }
 
 // The angle of a vector given in thousandths (the collision pass's form): ratio |dz x 1024 / dx|.

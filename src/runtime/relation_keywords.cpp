@@ -14,6 +14,7 @@
 #include "brain/machine.h"
 #include "core/core.h"
 #include "engine/collision.h"
+#include "engine/directions.h"
 #include "engine/element_access.h"
 #include "engine/math_tables.h"
 #include "engine/rotation.h"
@@ -23,10 +24,6 @@
 namespace korva {
 namespace {
 
-constexpr int32_t kRightAngleEighths = 720;  // 90 degrees in arc-tangent table steps
-constexpr int32_t kUnitsPerEighth = 64;      // angle units per eighth of a degree
-// Ratios (tangent x 1024) from here on read as 90 degrees; the table ends near 469 000.
-constexpr int64_t kSteepRatio = 512000;
 constexpr int32_t kTangentScale = 1024;      // the table holds tan(k/8 degree) x 1024
 constexpr int32_t kStateBytes = 48;          // position, rotation, velocity, spin: twelve words
 
@@ -61,55 +58,9 @@ int64_t rounded_root(uint64_t v) {
   return static_cast<int64_t>(v - r * r > r ? r + 1 : r);
 }
 
-int32_t atan_entry(const Core& c, int32_t k) {
-  int32_t v = 0;
-  std::memcpy(&v, c.pool(Pool::Atan) + 4 * k, 4);
-  return v;
-}
-
-// The angle in eighths of a degree (0..720) whose tangent x 1024 is ratio: a binary search
-// that stops on an equal entry or when the interval cannot shrink.
-int32_t eighth_degrees(const Core& c, int64_t ratio) {
-  if (ratio >= kSteepRatio) return kRightAngleEighths;
-  int32_t lo = 0, hi = kAtanEntries - 1;
-  for (;;) {
-    const int32_t mid = (lo + hi) / 2;
-    if (mid == lo) return mid;
-    const int32_t entry = atan_entry(c, mid);
-    if (ratio > entry) {
-      lo = mid;
-    } else if (ratio < entry) {
-      hi = mid;
-    } else {
-      return mid;
-    }
-  }
-}
-
-// The direction of (x, z) for a tangent ratio already formed: +z is 0, +x is -46080, and the
-// result lies in -46080..138240.
-int32_t direction_of(const Core& c, int64_t x, int64_t z, int64_t ratio) {
-  int32_t a8 = x == 0 ? kRightAngleEighths : eighth_degrees(c, ratio);
-  if (x < 0 && z < 0) {
-    a8 += 2 * kRightAngleEighths;
-  } else if (z < 0) {
-    a8 = 4 * kRightAngleEighths - a8;
-  } else if (x < 0) {
-    a8 = 2 * kRightAngleEighths - a8;
-  }
-  return (a8 - kRightAngleEighths) * kUnitsPerEighth;
-}
-
 // |z x 1024 / x|, the ratio the table holds (0 when x is 0, where it is not consulted).
 int64_t tangent_ratio(int64_t x, int64_t z) {
   return x == 0 ? 0 : std::abs(z * kTangentScale / x);
-}
-
-// The direction_xz form: x in thousandths (shifted by 9), z doubled against it.
-int32_t direction_between(const Core& c, const uint8_t* a, const uint8_t* b) {
-  const int64_t dx = diff(a, b, ir::kPosX) >> 9;
-  const int64_t dz = diff(a, b, ir::kPosZ);
-  return direction_of(c, dx, dz, dx == 0 ? 0 : std::abs(dz * 2 / dx));
 }
 
 // Distance in position units, millimetre steps, over the given position words.
@@ -153,7 +104,7 @@ void turn_toward(uint8_t* r, int32_t offset, int32_t target, int32_t limit) {
 // the same spot of the ground plane.
 int32_t heading_turn(const Core& c, const uint8_t* e, const uint8_t* target) {
   if (diff(e, target, ir::kPosX) == 0 && diff(e, target, ir::kPosZ) == 0) return 0;
-  const int32_t dir = direction_between(c, e, target);
+  const int32_t dir = direction_xz_between(c, e, target);
   return signed_turn(dir - normalise_angle(word(e, ir::kRotY)));
 }
 
@@ -227,7 +178,7 @@ int32_t direction_xz(System& s, int32_t a, int32_t b) {
   const uint8_t* ra = element_at(s, a);
   const uint8_t* rb = element_at(s, b);
   if (!ra || !rb || a == b) return 0;
-  return direction_between(*s.core, ra, rb);
+  return direction_xz_between(*s.core, ra, rb);
 }
 
 int32_t distance_xz(System& s, int32_t a, int32_t b) {

@@ -1,79 +1,23 @@
 // Collisions and ground maps in real runs: a system wired by hand with the collision steps,
 // projects whose brains drive elements into each other and over a generated terrain.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "brain/brain.h"
-#include "brain/machine.h"
-#include "core/core.h"
-#include "devices/input.h"
-#include "engine/math_tables.h"
-#include "model/model.h"
-#include "model/run_state.h"
-#include "render/overlay.h"
-#include "render/scene.h"
 #include "run/collision_steps.h"
-#include "run/keyword_table.h"
-#include "run/run.h"
-#include "runtime/memory_blocks.h"
+#include "run_fixture.h"
 
 namespace korva {
 namespace {
 
-struct CollisionRun {
-  std::unique_ptr<Core> core = core_create();
-  std::unique_ptr<Model> model = model_create();
-  RunState run;
-  std::unique_ptr<BrainState> brain = brain_create();
-  std::unique_ptr<Machine> machine = machine_create();
-  std::unique_ptr<Blocks> blocks = std::make_unique<Blocks>();
-  std::unique_ptr<Overlays> overlays = overlays_create();
-  render::Scene scene;
-  Input input;
-  RunPipeline pipeline;
-  System s;
-  std::vector<std::string> notices;
+struct CollisionRun : test::RunSystem {
+  std::vector<std::string>& notices = messages;
 
-  std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                              ("korva_collision_run_" + std::to_string(::getpid()));
-
-  CollisionRun() {
-    s.core = core.get();
-    s.model = model.get();
-    s.run = &run;
-    s.brain = brain.get();
-    s.machine = machine.get();
-    s.blocks = blocks.get();
-    s.overlays = overlays.get();
-    s.scene = &scene;
-    s.input = &input;
-    s.pipeline = &pipeline;
-    fill_math_tables(*core);  // a run reads them from the installation's data files
-    machine_attach(s);
-    bind_all_keywords(machine->keywords);
+  CollisionRun() : RunSystem("collision_run") {
     bind_collision_keywords(machine->keywords);
     add_scene_steps(pipeline);
     add_collision_steps(pipeline);
-    core->ui.message_box = [this](std::string_view text, std::string_view, std::string_view) {
-      notices.emplace_back(text);
-      return 0;
-    };
-    pipeline.fast = true;
-    std::filesystem::create_directories(dir);
-  }
-  ~CollisionRun() { std::filesystem::remove_all(dir); }
-
-  std::string write(const std::string& name, const std::string& bytes) {
-    std::ofstream((dir / name).string(), std::ios::binary) << bytes;
-    return (dir / name).string();
   }
 
   // An element of a type at x (scene units) with an id, a collision radius and a brain.
@@ -88,9 +32,6 @@ struct CollisionRun {
   }
   int32_t var(int32_t element, int32_t k) {  // brain variable k (0 = the first declared)
     return ir_get(core->pool(Pool::Instances) + element * kInstanceRecordBytes, ir::kFirstVariable - 4 * k);
-  }
-  int32_t word(int32_t element, int32_t offset) {
-    return ir_get(core->pool(Pool::Instances) + element * kInstanceRecordBytes, offset);
   }
 };
 

@@ -2,69 +2,17 @@
 // added in, a step added with one line runs in every frame of a real run of a project, and
 // the run's passes work on a system wired by hand (no window, no 3D device).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "brain/brain.h"
-#include "brain/machine.h"
-#include "core/core.h"
-#include "devices/input.h"
-#include "model/model.h"
-#include "model/run_state.h"
-#include "render/overlay.h"
-#include "render/scene.h"
-#include "run/keyword_table.h"
-#include "run/run.h"
-#include "runtime/memory_blocks.h"
+#include "run_fixture.h"
 
 namespace korva {
 namespace {
 
-// A system with every state a run touches, without a screen.
-struct RunFixture {
-  std::unique_ptr<Core> core = core_create();
-  std::unique_ptr<Model> model = model_create();
-  RunState run;
-  std::unique_ptr<BrainState> brain = brain_create();
-  std::unique_ptr<Machine> machine = machine_create();
-  std::unique_ptr<Blocks> blocks = std::make_unique<Blocks>();
-  std::unique_ptr<Overlays> overlays = overlays_create();
-  render::Scene scene;
-  Input input;
-  RunPipeline pipeline;
-  System s;
-
-  RunFixture() {
-    s.core = core.get();
-    s.model = model.get();
-    s.run = &run;
-    s.brain = brain.get();
-    s.machine = machine.get();
-    s.blocks = blocks.get();
-    s.overlays = overlays.get();
-    s.scene = &scene;
-    s.input = &input;
-    s.pipeline = &pipeline;
-    machine_attach(s);
-    bind_all_keywords(machine->keywords);
-    core->ui.message_box = [](std::string_view, std::string_view, std::string_view) { return 1; };
-    pipeline.fast = true;
-    std::filesystem::create_directories(dir);
-  }
-
-  std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                              ("korva_pipeline_" + std::to_string(::getpid()));
-  ~RunFixture() { std::filesystem::remove_all(dir); }
-
-  std::string write(const std::string& name, const std::string& bytes) {
-    std::ofstream((dir / name).string(), std::ios::binary) << bytes;
-    return (dir / name).string();
-  }
+struct RunFixture : test::RunSystem {
+  RunFixture() : RunSystem("pipeline") {}
 
   // Adds an element of type with asset file asset whose brain is text.
   void add_element(const std::string& type, const std::string& asset, const std::string& brain_text) {

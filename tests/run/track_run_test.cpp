@@ -6,72 +6,23 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "brain/brain.h"
-#include "brain/keyword_binding.h"
-#include "brain/machine.h"
-#include "core/core.h"
-#include "devices/input.h"
-#include "engine/math_tables.h"
-#include "engine/tracks.h"
 #include "mkdata.h"
-#include "model/model.h"
-#include "model/run_state.h"
-#include "render/overlay.h"
-#include "render/scene.h"
-#include "run/keyword_table.h"
-#include "run/run.h"
 #include "run/track_steps.h"
-#include "runtime/memory_blocks.h"
+#include "run_fixture.h"
 
 namespace korva {
 namespace {
 
-struct TrackRun {
-  std::unique_ptr<Core> core = core_create();
-  std::unique_ptr<Model> model = model_create();
-  RunState run;
-  std::unique_ptr<BrainState> brain = brain_create();
-  std::unique_ptr<Machine> machine = machine_create();
-  std::unique_ptr<Blocks> blocks = std::make_unique<Blocks>();
-  std::unique_ptr<Overlays> overlays = overlays_create();
-  render::Scene scene;
-  Input input;
-  Tracks tracks;
-  RunPipeline pipeline;
-  System s;
-  std::filesystem::path dir;
-
-  explicit TrackRun(const std::filesystem::path& folder) : dir(folder) {
-    fill_math_tables(*core);
-    s.core = core.get();
-    s.model = model.get();
-    s.run = &run;
-    s.brain = brain.get();
-    s.machine = machine.get();
-    s.blocks = blocks.get();
-    s.overlays = overlays.get();
-    s.scene = &scene;
-    s.input = &input;
-    s.tracks = &tracks;
-    s.pipeline = &pipeline;
-    machine_attach(s);
-    bind_all_keywords(machine->keywords);
+struct TrackRun : test::RunSystem {
+  explicit TrackRun(const std::filesystem::path& folder) : RunSystem(folder, false) {
     bind_track_keywords(machine->keywords);
     add_scene_steps(pipeline);
     add_track_steps(pipeline);
-    core->ui.message_box = [](std::string_view, std::string_view, std::string_view) { return 1; };
-    pipeline.fast = true;
   }
 
-  std::string write(const std::string& name, const std::string& bytes) {
-    std::ofstream((dir / name).string(), std::ios::binary) << bytes;
-    return (dir / name).string();
-  }
   // An element of a type at position (x, x, 0) in scene units, showing asset, whose brain is text.
   void add(const std::string& type, const std::string& asset, const std::string& brain_text,
            const std::string& x = "0") {
@@ -82,7 +33,6 @@ struct TrackRun {
                 "|" + x + "|0|0|0|0|0.000|0|0.000|0|0|0|0.000|0.000|0.000|0|0|0|0.000|0.000|0.000|0|0|0|0|0|"
                 "1|0|1|0|0|" + type + "|0/0/639/479/0/20&40/7|0/1|4096/2/50/0|0");
   }
-  const uint8_t* record(int32_t i) { return core->pool(Pool::Instances) + i * kInstanceRecordBytes; }
 };
 
 struct TrackRuns : ::testing::Test {
