@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "brain_literal.h"
 #include "brain/brain.h"
 #include "brain/keyword_binding.h"
 #include "core/core.h"
@@ -40,13 +41,7 @@ class InputKeywords : public ::testing::Test {
   ~InputKeywords() override { platform::screen_close(screen); }
 
   // A string literal of the compiled brains, as a brain passes it.
-  int32_t literal(const std::string& text) {
-    const uint32_t at = brain->literal_pos;
-    std::memcpy(brain->literal_pool.data() + at, text.c_str(), text.size() + 1);
-    brain->literal_pos += static_cast<uint32_t>(text.size() + 1);
-    brain->literal_end = guest::kLiteralPoolBase + brain->literal_pos;
-    return static_cast<int32_t>(guest::kLiteralPoolBase + at);
-  }
+  int32_t literal(const std::string& text) { return put_literal(*brain, text); }
 
   // Runs a keyword through its binding, as the machine calls it.
   int32_t call(const char* name, int32_t a = 0, int32_t b = 0) {

@@ -1,6 +1,7 @@
 // The brains' dialogs: answers by keys, clicks and scripts, the answer Enter gives when nobody
 // can answer, the frame around every dialog (sound, input, cursor, picture, frame clock), the
 // Runtime Error box, the line editor of str_input, bad arguments, and pictures over a game.
+#include "brain_literal.h"
 #include "editors/dialog_keywords.h"
 
 #include <climits>
@@ -34,13 +35,7 @@ struct DialogFixture : GuiFixture {
     s.blocks = blocks.get();
     s.brain = brain.get();
   }
-  int32_t literal(const std::string& text) {
-    const uint32_t at = brain->literal_pos;
-    std::memcpy(brain->literal_pool.data() + at, text.c_str(), text.size() + 1);
-    brain->literal_pos += static_cast<uint32_t>(text.size() + 1);
-    brain->literal_end = guest::kLiteralPoolBase + brain->literal_pos;
-    return static_cast<int32_t>(guest::kLiteralPoolBase + at);
-  }
+  int32_t literal(const std::string& text) { return put_literal(*brain, text); }
   // A text block of str_create(n) holding text.
   int32_t block(const std::string& text, int32_t n = 40) {
     const int32_t h = str_create(s, n);

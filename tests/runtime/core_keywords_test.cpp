@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "brain_literal.h"
 #include "brain/brain.h"
 #include "engine/keyword_fixture.h"
 #include "model/model.h"
@@ -28,13 +29,7 @@ class CoreKeywords : public KeywordFixture, public ::testing::Test {
     sys.model = model.get();
     sys.brain = brain.get();
   }
-  int32_t literal(const std::string& text) {
-    const uint32_t at = brain->literal_pos;
-    std::memcpy(brain->literal_pool.data() + at, text.c_str(), text.size() + 1);
-    brain->literal_pos += static_cast<uint32_t>(text.size() + 1);
-    brain->literal_end = guest::kLiteralPoolBase + brain->literal_pos;
-    return static_cast<int32_t>(guest::kLiteralPoolBase + at);
-  }
+  int32_t literal(const std::string& text) { return put_literal(*brain, text); }
 };
 
 TEST_F(CoreKeywords, LocalsCountDownFromTheEndOfTheRecord) {

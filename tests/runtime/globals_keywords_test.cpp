@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "brain_literal.h"
 #include "brain/brain.h"
 #include "engine/keyword_fixture.h"
 #include "runtime/memory_blocks.h"
@@ -33,13 +34,7 @@ class Globals : public KeywordFixture, public ::testing::Test {
   ~Globals() override { fs::remove_all(dir); }
 
   // Puts text into the literal pool as a compiled brain's literal and returns its address.
-  int32_t literal(const std::string& text) {
-    const uint32_t at = brain->literal_pos;
-    std::memcpy(brain->literal_pool.data() + at, text.c_str(), text.size() + 1);
-    brain->literal_pos += static_cast<uint32_t>(text.size() + 1);
-    brain->literal_end = guest::kLiteralPoolBase + brain->literal_pos;
-    return static_cast<int32_t>(guest::kLiteralPoolBase + at);
-  }
+  int32_t literal(const std::string& text) { return put_literal(*brain, text); }
   int32_t* g() { return core->pool_as<int32_t>(Pool::BrainVars); }
   static std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -1,5 +1,6 @@
 // Text keywords: copying, appending, comparing, measuring, numbers in and out of texts, file
 // tests, the Runtime Error box for constant targets, and texts that do not fit or do not exist.
+#include "brain_literal.h"
 #include "runtime/text_keywords.h"
 
 #include <gtest/gtest.h>
@@ -43,13 +44,7 @@ class TextKeywords : public ::testing::Test {
   }
 
   // Puts text into the literal pool as a compiled brain's literal and returns its address.
-  int32_t literal(const std::string& text) {
-    const uint32_t at = brain->literal_pos;
-    std::memcpy(brain->literal_pool.data() + at, text.c_str(), text.size() + 1);
-    brain->literal_pos += static_cast<uint32_t>(text.size() + 1);
-    brain->literal_end = guest::kLiteralPoolBase + brain->literal_pos;
-    return static_cast<int32_t>(guest::kLiteralPoolBase + at);
-  }
+  int32_t literal(const std::string& text) { return put_literal(*brain, text); }
   // A text block of str_create(n) (n + 1 bytes) holding text.
   int32_t block(const std::string& text, int32_t n = 40) {
     const int32_t h = str_create(s, n);
