@@ -78,5 +78,18 @@ TEST_F(InstalledRun, AScriptedPointerPicksASpriteAndTheDebugValueIsShown) {
   EXPECT_GT(light, 20);
 }
 
+// A model whose import crashes leaves the run going with the default model (here, as the
+// import of every model is made to fail, with none) and one line naming the file.
+TEST_F(InstalledRun, AModelImportThatCrashesLeavesTheRunGoing) {
+  write("runmode.ini", "projects/kinds/kinds.prj\r\n1\r\n0\r\n0\r\n0\r\n");
+  const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1" +
+                          " KORVA_FAST=1 KORVA_MAX_FRAMES=5 KORVA_IMPORT_FAULT=abort KORVA_MODEL_CACHE='" +
+                          (dir / "cache").string() + "' '" + KORVA_BINARY_DIR + "/korva' 2> stderr.txt";
+  EXPECT_EQ(std::system(cmd.c_str()), 0) << read("stderr.txt");
+  EXPECT_NE(read("stderr.txt").find("xvisuals/default_.x not loaded (the importer crashed on it)"), std::string::npos)
+      << read("stderr.txt");
+  EXPECT_EQ(read("temp/wasok.dat"), "wasok\r\n");
+}
+
 }  // namespace
 }  // namespace korva
