@@ -64,7 +64,9 @@ TEST(DemoPicture, TheDemoRunsInAWindow) {
   ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
   const std::string run = "cd '" + dir.string() +
                           "' && printf 'projects/demo/demo.prj\\r\\n1\\r\\n0\\r\\n0\\r\\n0\\r\\n' > runmode.ini"
-                          " && xvfb-run -a -s '-screen 0 1024x768x24' env KORVA_WINDOWED=1 KORVA_FAST=1"
+                          // One virtual display at a time: xvfb-run -a races for display numbers.
+                          " && flock /tmp/korva-xvfb.lock xvfb-run -a -s '-screen 0 1024x768x24' env"
+                          " KORVA_WINDOWED=1 KORVA_FAST=1"
                           " KORVA_MAX_FRAMES=30 KORVA_SCREENSHOT=shot.png '" + (bin / "korva").string() +
                           "' 2> stderr.txt";
   EXPECT_EQ(std::system(run.c_str()), 0);
