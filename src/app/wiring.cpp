@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/app.h"
+#include "render/frame_keywords.h"
 #include "run/collision_steps.h"
 #include "run/keyword_table.h"
 #include "run/track_steps.h"
@@ -145,6 +146,7 @@ void app_wire(App& app) {
   s.tracks = &app.tracks;
   machine_attach(s);
   bind_all_keywords(app.machine->keywords);
+  connect_frame_hooks(s);
 
   connect_input(app);
   platform::joysticks_open(app.joysticks);

@@ -19,6 +19,7 @@ struct RunPipeline;   // the run's ordered steps, its asset loaders and counters
 struct Gui;           // the panel GUI toolkit, which draws the brains' dialogs (editors)
 struct Collisions;    // bounds, pair list, ground maps and volumes of a run (engine)
 struct Tracks;        // loaded tracks, recording, race and gate counts (engine)
+struct Sound;         // the sound device, element sounds and free 3D sounds (devices)
 
 namespace render {
 struct Scene;         // the 3D scene of a run (render)
@@ -44,6 +45,7 @@ struct System {
   Gui* gui = nullptr;
   Collisions* collisions = nullptr;
   Tracks* tracks = nullptr;
+  Sound* sound = nullptr;
   render::Scene* scene = nullptr;
   gl::Device* gl = nullptr;
   platform::Devices* devices = nullptr;

@@ -292,6 +292,8 @@ void scene_release(Scene& s) {
   s.elements.clear();
   s.viewports.clear();
   s.overlay_copies.clear();
+  s.frames.entries.clear();
+  s.frames.mark = 0;
   s.spares = {};
   s.hoods = {};
   s.background_texture.reset();
@@ -345,7 +347,10 @@ int32_t animation_tick_advance(int32_t tick, int32_t speed, int32_t lo, int32_t 
     } else if (t > hi) {
       t = lo + (t - hi - 1) % (int64_t(hi) - lo + 1);
     } else if (t < lo) {
-      t = hi + 1 + (t - hi - 1) % (int64_t(hi) - lo + 1);  // the remainder keeps the dividend's sign
+      // Counted down from the top: hi + 1 + ((t - hi - 1) rem n), the remainder keeping the
+      // dividend's sign. A remainder of 0 would give hi + 1, outside the range; it is lo.
+      const int64_t r = (t - hi - 1) % (int64_t(hi) - lo + 1);
+      t = r == 0 ? lo : hi + 1 + r;
     }
   }
   return static_cast<int32_t>(t);

@@ -135,6 +135,18 @@ struct BackgroundFill {
   uint32_t pixel = 0;
 };
 
+// Scene frames brains name by handle (index | 0x80000000): models x_load loaded and parts of
+// models. A freed entry is null; allocation takes the first free entry below the high-water
+// mark, else the entry at the mark.
+struct FrameTable {
+  std::vector<rm::FramePtr> entries;
+  int32_t mark = 0;
+  // The rotation orientation_set applies, shared by all brains.
+  rm::quat rotation{1.0f, 0.0f, 0.0f, 0.0f};
+  rm::vec3 axis{0.0f, 0.0f, 1.0f};  // the axis the last rotation_angle found
+  rm::vec3 pick{0.0f};              // where the last successful x_picked ray met its frame
+};
+
 struct Scene {
   SceneSettings settings;
   rm::FramePtr background, main, overlay, flat;
@@ -146,6 +158,7 @@ struct Scene {
   rm::TexturePtr background_texture;
   std::vector<std::shared_ptr<XModel>> debug_models;  // bounds box, radius, cross (hidden)
   std::vector<OverlayCopy> overlay_copies;
+  FrameTable frames;
   VisualCache visuals;
   TextureCache textures;
   // Keyword state.

@@ -4,6 +4,8 @@
 // that a tool that only compiles and runs brains links just those.
 #include "editors/dialog_keywords.h"
 #include "render/appearance_keywords.h"
+#include "render/frame_keywords.h"
+#include "render/model_keywords.h"
 #include "render/overlay.h"
 #include "render/scene_keywords.h"
 #include "run/keyword_table.h"
@@ -17,6 +19,8 @@ void bind_all_keywords(KeywordBindings& b) {
   bind_scene_keywords(b);
   bind_overlay_keywords(b);
   bind_appearance_keywords(b);
+  bind_model_keywords(b);
+  bind_frame_keywords(b);
   bind_dialog_keywords(b);
   bind_track_keywords(b);
   bind_run_keywords(b);

@@ -37,11 +37,7 @@ const std::set<std::string>& later_families() {
       "ground_set", "ground_color", "ground_color_rebound", "volume_rebound", "volume_slide", "volume_set",
       "box_collisions_off", "box_collisions_on", "rebound", "rebound_yr", "rebound_yr_factor",
       // models, scene frames and picking, meshes and materials, shadows
-      "h_animation_speed", "h_animation_speed_set", "h_animation_tick", "h_animation_tick_set",
-      "h_animation_range_set", "h_animation_range_start", "h_animation_range_end", "rotation_axis_set",
-      "rotation_axis_add", "orientation_set", "local_axis", "h_part_show", "x_clone", "x_kill", "position_set",
-      "x_picked", "x_pick_pt", "x_element_get", "rotation_angle", "rotation_axis", "position", "x_load",
-      "visual_picked", "visual_picked_get", "visual_picked_get_ex", "visual_ray", "h_poly_collision",
+      "x_clone", "x_element_get", "visual_picked", "visual_picked_get", "visual_picked_get_ex", "visual_ray", "h_poly_collision",
       "h_cpoint_x", "h_cpoint_y", "h_cpoint_z", "h_cnormal_x", "h_cnormal_y", "h_cnormal_z", "h_part_set",
       "h_cpart1_set", "h_cpart2_set", "vertex_uv_add", "vertex_uv_set", "env_map_update", "make_flat",
       "normals_optimize", "rendering_optimize", "state_change_optimize", "vertices", "vertex_u", "vertex_v",

@@ -1,0 +1,45 @@
+// The scene frame keywords: the frame table behind frame handles (index | 0x80000000), frame
+// and model positions and orientations through one shared current rotation, the local axes of
+// elements, part visibility, frames loaded from .x files, and picking with the mouse.
+#pragma once
+#include <cstdint>
+
+#include "core/system.h"
+#include "platform/rm/rm.h"
+
+namespace korva {
+
+struct KeywordBindings;
+
+namespace frames {
+constexpr int32_t kFrameHandleBit = int32_t(0x80000000u);
+// Entries of the frame table: a brain loading a model every frame without killing any must
+// not take the whole memory.
+constexpr int32_t kFrameTableEntries = 1 << 16;
+
+// Enters f in the frame table; its handle, or -1 when the table is full or there is no scene.
+int32_t frame_enter(System& s, rm::FramePtr f);
+// The frame a frame handle names; nullptr for a free entry, an index at or past the mark, or a
+// value without bit 31.
+rm::Frame* frame_of(const System& s, int32_t handle);
+
+int32_t position(System& s, int32_t e, int32_t ref, int32_t c);
+void position_set(System& s, int32_t e, int32_t x, int32_t y, int32_t z);
+void rotation_axis_set(System& s, int32_t x, int32_t y, int32_t z, int32_t a);
+void rotation_axis_add(System& s, int32_t x, int32_t y, int32_t z, int32_t a);
+void orientation_set(System& s, int32_t e);
+int32_t rotation_angle(System& s, int32_t e, int32_t ref);
+int32_t rotation_axis(System& s, int32_t c);
+int32_t local_axis(System& s, int32_t e, int32_t a, int32_t c);
+void h_part_show(System& s, int32_t h, int32_t v);
+int32_t x_load(System& s, int32_t name, int32_t parent);
+void x_kill(System& s, int32_t f);
+int32_t x_picked(System& s, int32_t f);
+int32_t x_pick_pt(System& s, int32_t c);
+}  // namespace frames
+
+// Fills the run's frame seams (disable/enable and position_x on frame handles) from the table.
+void connect_frame_hooks(System& s);
+void bind_frame_keywords(KeywordBindings& b);
+
+}  // namespace korva
