@@ -11,6 +11,7 @@
 #include "devices/input.h"
 #include "devices/input_script.h"
 #include "editors/gui.h"
+#include "devices/sound.h"
 #include "engine/tracks.h"
 #include "model/model.h"
 #include "model/run_state.h"
@@ -49,6 +50,7 @@ struct App {
   gl::Device gl;
   RunPipeline pipeline;  // the run's ordered steps and loaders
   Tracks tracks;         // loaded tracks, the recording and race counts
+  Sound sound;           // the sound device, element sounds and free sounds
 
   System system;  // pointers into the states above, handed to every subsystem
 };

@@ -9,6 +9,7 @@
 #include "render/frame_keywords.h"
 #include "run/collision_steps.h"
 #include "run/keyword_table.h"
+#include "run/sound_steps.h"
 #include "run/track_steps.h"
 
 namespace korva {
@@ -100,9 +101,13 @@ void connect_run_hooks(App& app) {
   h.pause = [&app]() {
     render_frame(app.system, false);
     if (app.screen.headless || app.pipeline.fast) return;
+    // Silent while paused, as the dialogs are: the listener's volume to the minimum and back.
+    const auto& swap = app.run.hooks.swap_primary_volume;
+    const int32_t volume = swap ? swap(kSilentVolume) : 0;
     platform::sleep_ms(500);
     wait_for_input(app, false);
     wait_for_input(app, true);
+    if (swap) swap(volume);
     app.run.next_frame_time = ticks_now(*app.core) + app.run.frame_period;
   };
 }
@@ -113,6 +118,7 @@ void add_run_steps(App& app) {
   add_scene_steps(p);
   add_track_steps(p);
   add_collision_steps(p);
+  add_sound_steps(p);
   run_step_add(p, Phase::Joysticks, "joysticks", [&app](System&) { poll_joysticks(app); });
 }
 
@@ -144,6 +150,7 @@ void app_wire(App& app) {
   s.gl = &app.gl;
   s.devices = &app.devices;
   s.tracks = &app.tracks;
+  s.sound = &app.sound;
   machine_attach(s);
   bind_all_keywords(app.machine->keywords);
   connect_frame_hooks(s);

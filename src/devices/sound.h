@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/run_state.h"
 #include "platform/audio/audio.h"
 
 namespace korva {
@@ -24,8 +25,6 @@ constexpr double kPositionUnits = 512000.0;
 // Where sounds wait before the first frame places them: far above everything.
 constexpr double kParkHeight = 100000000000.0 / kPositionUnits;
 constexpr double kDefaultMaxDistance = 100000000.0;
-// Volumes are hundredths of a decibel from -10000 (silent) to 0 (full).
-constexpr int32_t kSilentVolume = -10000;
 // The default element sound parameters (rate/minimum distance/unused/mode, no volume).
 constexpr std::string_view kDefaultSoundOptions = "4096/2/50/0";
 

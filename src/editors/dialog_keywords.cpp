@@ -32,7 +32,6 @@
 namespace korva {
 namespace {
 
-constexpr int32_t kSilence = -10000;  // hundredths of a decibel: the primary buffer's minimum
 constexpr std::string_view kRuntimeErrorCaption = "Runtime Error";
 constexpr std::string_view kInputBoxLiteral =
     "Second parameter of INPUT_BOX() instruction must be a string variable, not a constant "
@@ -195,7 +194,7 @@ class DialogFrame {
  public:
   explicit DialogFrame(System& s) : s_(s) {
     if (s.run && s.run->hooks.swap_primary_volume) {
-      volume_ = s.run->hooks.swap_primary_volume(kSilence);
+      volume_ = s.run->hooks.swap_primary_volume(kSilentVolume);
       muted_ = true;
     }
     clear(s);

@@ -23,6 +23,10 @@ constexpr int32_t kMaxTasks = 64;          // started processes not yet reaped
 constexpr int32_t kExitRunning = -1;
 constexpr int32_t kExitRestart = -3;       // `reset`: the player ends and a new one starts
 
+// Volumes are hundredths of a decibel from -10000 (silent) to 0 (full); a dialog or a pause
+// holds the game at the silent one.
+constexpr int32_t kSilentVolume = -10000;
+
 // Seams to parts of the system above the keyword families. An unset seam does nothing
 // (reads give 0 or the default), so keywords work in tests and tools without them.
 struct RunHooks {

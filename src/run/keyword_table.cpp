@@ -10,6 +10,7 @@
 #include "render/scene_keywords.h"
 #include "run/keyword_table.h"
 #include "run/run.h"
+#include "run/sound_steps.h"
 #include "run/track_steps.h"
 
 namespace korva {
@@ -23,6 +24,7 @@ void bind_all_keywords(KeywordBindings& b) {
   bind_frame_keywords(b);
   bind_dialog_keywords(b);
   bind_track_keywords(b);
+  bind_sound_keywords(b);
   bind_run_keywords(b);
 }
 
