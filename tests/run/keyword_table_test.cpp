@@ -24,21 +24,11 @@ namespace {
 // The keywords whose families arrive with their own subsystems.
 const std::set<std::string>& later_families() {
   static const std::set<std::string> names = {
-      // sound and video
-      "play_sound", "samplerate_set", "sound_mode_set", "sound_rate_set", "sound_status", "stop_sound",
-      "stop_sound_system", "restart_sound_system", "hearer", "listener", "esound_load", "esound_unload",
-      "esound_play", "esound_volume_set", "esound_frequency_set", "esound_minmaxdist_set", "esound_stop",
-      "esound_state", "esound_location_set", "play_set", "play", "play_task", "play_task_status", "stop_task",
-      "bmp_show",
-      // collisions and ground maps
-      "above_ground_level", "agl", "aglevel", "collision", "collisions_off", "collisions_on", "collision_color",
-      "collision_list", "collision_map", "collision_map_set", "collision_range", "collision_check", "ground_level",
-      "ground_slope", "inside_volume", "over_ground", "over_ground_g", "over_ground_slope", "boundary_rebound",
-      "ground_set", "ground_color", "ground_color_rebound", "volume_rebound", "volume_slide", "volume_set",
-      "box_collisions_off", "box_collisions_on", "rebound", "rebound_yr", "rebound_yr_factor",
-      // models, scene frames and picking, meshes and materials, shadows
-      "x_clone", "x_element_get", "visual_picked", "visual_picked_get", "visual_picked_get_ex", "visual_ray", "h_poly_collision",
-      "h_cpoint_x", "h_cpoint_y", "h_cpoint_z", "h_cnormal_x", "h_cnormal_y", "h_cnormal_z", "h_part_set",
+      // video
+      "play_set", "play", "play_task", "play_task_status", "stop_task", "bmp_show",
+      // cloning and picking, meshes and materials, shadows
+      "x_clone", "x_element_get", "visual_picked", "visual_picked_get", "visual_picked_get_ex", "visual_ray",
+      "h_poly_collision", "h_cpoint_x", "h_cpoint_y", "h_cpoint_z", "h_cnormal_x", "h_cnormal_y", "h_cnormal_z", "h_part_set",
       "h_cpart1_set", "h_cpart2_set", "vertex_uv_add", "vertex_uv_set", "env_map_update", "make_flat",
       "normals_optimize", "rendering_optimize", "state_change_optimize", "vertices", "vertex_u", "vertex_v",
       "vertex_pos_set", "vertex_posw_set", "vertex_pos_add", "vertex_pos", "h_sort_mode_set", "material_set",
