@@ -51,6 +51,21 @@ std::string placed_record(const char* name, const char* asset, const char* type,
   return join_record(f);
 }
 
+// The record with the sound file (field 3) and the sound parameters (field 39:
+// rate/minimum distance/unused/mode, bit 0 one-shot/volume in decibels).
+std::string with_sound(std::string record, const char* wav, const char* parameters) {
+  std::vector<std::string> f;
+  for (size_t start = 0;;) {
+    const size_t bar = record.find('|', start);
+    f.push_back(record.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  f[2] = wav;
+  f[38] = parameters;
+  return join_record(f);
+}
+
 std::string visual_record(const char* name, const char* visual, const Placement& at) {
   return placed_record(name, visual, "11", at);  // VISUAL-type element
 }
@@ -188,7 +203,8 @@ const char* const kDemoCube =
 // and the cube is stopped again. Only a ball moving towards the cube bounces, so it cannot
 // stick inside it.
 const char* const kDemoBall =
-    "; Demo ball: rolls between four walls and bounces off the cube (the element before it).\n"
+    "; Demo ball: rolls between four walls and bounces off the cube (the element before it),\n"
+    "; with a blip at every bounce.\n"
     "var cube\n"
     "var dx\n"
     "var dz\n"
@@ -214,6 +230,7 @@ const char* const kDemoBall =
     "velocity_x_set(cube, 0 - dx)\n"
     "velocity_z_set(cube, 0 - dz)\n"
     "rebound(element, cube)\n"
+    "play_sound(element)\n"
     "velocity_x_set(cube, 0)\n"
     "velocity_z_set(cube, 0)\n"
     "endif\n"
@@ -221,21 +238,25 @@ const char* const kDemoBall =
     "if position_x(element) > 3.6mt\n"
     "if velocity_x(element) > 0\n"
     "rebound_x(element)\n"
+    "play_sound(element)\n"
     "endif\n"
     "endif\n"
     "if position_x(element) < -0.2mt\n"
     "if velocity_x(element) < 0\n"
     "rebound_x(element)\n"
+    "play_sound(element)\n"
     "endif\n"
     "endif\n"
     "if position_z(element) > 2.6mt\n"
     "if velocity_z(element) > 0\n"
     "rebound_z(element)\n"
+    "play_sound(element)\n"
     "endif\n"
     "endif\n"
     "if position_z(element) < -1.2mt\n"
     "if velocity_z(element) < 0\n"
     "rebound_z(element)\n"
+    "play_sound(element)\n"
     "endif\n"
     "endif\n"
     "velocity_update(element)\n";
@@ -572,8 +593,13 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   const std::vector<DemoElement> demo = {
       {camera_record("Camera", {"0", "2.5", "-7", "12.000", "0"}), kDemoCamera},
       {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
-      {visual_record("Cube", "./visuals/default_.v3d", {"1.6", "0.5", "1.0"}), kDemoCube},
-      {visual_record("Ball", "./visuals/ball_.v3d", {"0", "0.45", "-0.5"}), kDemoBall},
+      // The cube hums where it stands; the ball blips when it bounces.
+      {with_sound(visual_record("Cube", "./visuals/default_.v3d", {"1.6", "0.5", "1.0"}), "./sounds/engine_.wav",
+                  "4096/3/50/0/-6"),
+       kDemoCube},
+      {with_sound(visual_record("Ball", "./visuals/ball_.v3d", {"0", "0.45", "-0.5"}), "./sounds/blip_.wav",
+                  "4096/2/50/1"),
+       kDemoBall},
       {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
       {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
       {screen_record("Spark", "./sprites/default_.pcx", "5", "300", "100", "0/0/639/479/0x0"), kDemoSpark},

@@ -7,6 +7,7 @@
 #include <AL/alext.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace korva::audio {
 
@@ -40,6 +41,9 @@ bool finish(Device& d) {
 }
 
 bool open_output(Device& d) {
+  // A machine without a sound card is normal here (the loopback device takes over): OpenAL's
+  // own error lines about it would only worry the user. Set ALSOFT_LOGLEVEL to see them.
+  setenv("ALSOFT_LOGLEVEL", "0", 0);
   d.device = alcOpenDevice(nullptr);
   if (!d.device) return false;
   const ALCint attributes[] = {ALC_MONO_SOURCES, kSources, 0};
