@@ -13,6 +13,7 @@
 #include "engine/element_access.h"
 #include "engine/keyword_table.h"
 #include "model/model.h"
+#include "render/frame_keywords.h"
 #include "render/overlay.h"
 #include "render/scene.h"
 
@@ -84,8 +85,8 @@ int32_t saturate(double v) {
                                          double(std::numeric_limits<int32_t>::max())));
 }
 
-// A scene-frame handle (bit 31 set) names a frame of the frame table, which the scene does not
-// keep yet: show and hide leave such handles alone.
+// A scene-frame handle (bit 31 set) names a frame of the frame table: show and hide switch its
+// rendering and picking together, as h_part_show does.
 bool frame_handle(int32_t e) { return (e & kFrameHandleBit) != 0; }
 
 // The material override that gives every mesh below an element's frame one colour.
@@ -131,12 +132,18 @@ int32_t type(System& s, int32_t e) { return static_cast<int32_t>(visual_kind(s, 
 void translucent(System& s, int32_t e, int32_t v) { set_flag(s, e, ir::kFlagTranslucent, (v & 1) != 0); }
 
 int32_t show(System& s, int32_t e) {
-  if (frame_handle(e)) return 0;
+  if (frame_handle(e)) {
+    frames::h_part_show(s, e, 1);
+    return 0;
+  }
   return set_flag(s, e, ir::kFlagShown, true);
 }
 
 int32_t hide(System& s, int32_t e) {
-  if (frame_handle(e)) return 0;
+  if (frame_handle(e)) {
+    frames::h_part_show(s, e, 0);
+    return 0;
+  }
   return set_flag(s, e, ir::kFlagShown, false);
 }
 

@@ -3,6 +3,8 @@
 // (512000 per scene unit) and scene units here; angles between angle units and radians.
 #include "render/frame_keywords.h"
 
+#include "brain/brain.h"
+
 #include <climits>
 #include <cmath>
 #include <string>
@@ -82,6 +84,93 @@ rm::quat axis_rotation(int32_t x, int32_t y, int32_t z, int32_t a) {
 
 int32_t angle_units(double radians) {
   return normalise_angle(saturate(radians * kDegreesPerRadian * kAngleUnitsPerDegree) % kFullTurn);
+}
+
+// A copy of f and everything below it under parent, with meshes and lights of its own (so that
+// reshaping one copy leaves the other alone); textures are shared, as they are never reshaped.
+rm::FramePtr frame_copy(const rm::Frame& f, rm::Frame* parent) {
+  rm::FramePtr c = rm::frame_create(parent);
+  c->position = f.position;
+  c->basis = f.basis;
+  c->traversal = f.traversal;
+  c->zbuffer = f.zbuffer;
+  c->material = f.material;
+  c->sort_mode = f.sort_mode;
+  c->background = f.background;
+  c->fog = f.fog;
+  c->name = f.name;
+  c->user = f.user;
+  for (const rm::Visual& v : f.visuals) {
+    if (const auto* m = std::get_if<rm::MeshPtr>(&v); m && *m) {
+      c->visuals.emplace_back(std::make_shared<rm::Mesh>(**m));
+    } else if (const auto* cv = std::get_if<rm::ClippedPtr>(&v); cv && *cv) {
+      auto clipped = std::make_shared<rm::ClippedVisual>(**cv);
+      if (clipped->mesh) clipped->mesh = std::make_shared<rm::Mesh>(*clipped->mesh);
+      c->visuals.emplace_back(std::move(clipped));
+    } else {
+      c->visuals.push_back(v);
+    }
+  }
+  for (const rm::LightPtr& l : f.lights)
+    if (l) c->lights.push_back(std::make_shared<rm::Light>(*l));
+  for (const rm::FramePtr& child : f.children)
+    if (child) frame_copy(*child, c.get());
+  return c;
+}
+
+// The handle of f when it is already in the table (so that asking for the same part again
+// does not fill the table), else -1.
+int32_t handle_in_table(const System& s, const rm::Frame* f) {
+  const render::FrameTable& t = s.scene->frames;
+  for (int32_t i = 0; i < t.mark && i < static_cast<int32_t>(t.entries.size()); ++i)
+    if (t.entries[size_t(i)].get() == f) return i | kFrameHandleBit;
+  return -1;
+}
+
+// The active, shown cameras' viewports in element order: the views the mouse picks through.
+template <typename Visit>
+bool for_each_camera_view(const System& s, Visit&& visit) {
+  if (!s.scene) return false;
+  const render::Scene& scene = *s.scene;
+  for (size_t i = 0; i < scene.elements.size(); ++i) {
+    const render::SceneElement& se = scene.elements[i];
+    if (se.kind != render::ElementKind::Camera || se.viewport < 0 ||
+        se.viewport >= static_cast<int32_t>(scene.viewports.size()))
+      continue;
+    const uint8_t* r = element(s, element_handle(int32_t(i)));
+    if (!r || (word(r, ir::kFlags) & (ir::kFlagActive | ir::kFlagShown)) != (ir::kFlagActive | ir::kFlagShown)) continue;
+    const rm::Viewport& vp = scene.viewports[size_t(se.viewport)];
+    if (vp.camera && visit(vp)) return true;
+  }
+  return false;
+}
+
+// The element whose scene frame holds f (f itself or an ancestor), or -1.
+int32_t element_holding(const System& s, const rm::Frame* f) {
+  const std::vector<render::SceneElement>& elements = s.scene->elements;
+  for (; f; f = f->parent)
+    for (size_t i = 0; i < elements.size(); ++i)
+      if (elements[i].frame.get() == f && element(s, element_handle(int32_t(i)))) return int32_t(i);
+  return -1;
+}
+
+// The element under the mouse cursor: the nearest hit of the first camera view whose ray
+// through the cursor meets a mesh of the main scene, hits inside element skip passed through.
+// The handle, or 0 when the nearest hit is no element's or nothing is hit.
+int32_t element_under_mouse(const System& s, int32_t skip) {
+  if (!s.scene || !s.scene->main || !s.input) return 0;
+  const float mx = float(s.input->mouse_x), my = float(s.input->mouse_y);
+  int32_t found = 0;
+  for_each_camera_view(s, [&](const rm::Viewport& vp) {
+    for (const rm::PickHit& hit : rm::viewport_pick(vp, *s.scene->main, mx, my)) {
+      const int32_t index = element_holding(s, hit.frame);
+      if (index >= 0 && element_handle(index) == skip) continue;
+      found = index >= 0 ? element_handle(index) : 0;
+      return true;
+    }
+    return false;
+  });
+  return found;
 }
 
 }  // namespace
@@ -243,31 +332,102 @@ int32_t x_picked(System& s, int32_t f) {
     target = se && se->frame ? se->frame.get() : nullptr;
   }
   if (!target || !s.input) return 0;
-  render::Scene& scene = *s.scene;
   const float mx = float(s.input->mouse_x), my = float(s.input->mouse_y);
-  for (size_t i = 0; i < scene.elements.size(); ++i) {
-    const render::SceneElement& se = scene.elements[i];
-    if (se.kind != render::ElementKind::Camera || se.viewport < 0 ||
-        se.viewport >= static_cast<int32_t>(scene.viewports.size()))
-      continue;
-    const uint8_t* r = element(s, element_handle(int32_t(i)));
-    if (!r || (word(r, ir::kFlags) & (ir::kFlagActive | ir::kFlagShown)) != (ir::kFlagActive | ir::kFlagShown)) continue;
-    const rm::Viewport& vp = scene.viewports[size_t(se.viewport)];
-    if (!vp.camera) continue;
+  const bool hit = for_each_camera_view(s, [&](const rm::Viewport& vp) {
     const rm::vec3 eye = rm::frame_position(*vp.camera, nullptr);
     const rm::vec3 through = rm::viewport_inverse_transform(vp, rm::vec3(mx, my, 1.0f));
     const rm::vec3 direction = through - eye;
-    if (!(glm::dot(direction, direction) > 0.0f)) continue;
+    if (!(glm::dot(direction, direction) > 0.0f)) return false;
     const std::vector<rm::PickHit> hits = rm::frame_ray_pick(*target, nullptr, eye, direction);
-    if (hits.empty()) continue;
-    scene.frames.pick = hits.front().position;
-    return -1;
-  }
-  return 0;
+    if (hits.empty()) return false;
+    s.scene->frames.pick = hits.front().position;
+    return true;
+  });
+  return hit ? -1 : 0;
 }
 
 int32_t x_pick_pt(System& s, int32_t c) {
   return s.scene ? component(s.scene->frames.pick, c, kUnit) : (c >= 0 && c < 3 ? 0 : c);
+}
+
+// A copy of an element's .x model (in a new frame at the origin of parent) or of a frame
+// handle's frame (with its placement, under parent); parent is 0 (the main scene) or a frame
+// handle. The copy's meshes are its own; the model's animations stay with the model.
+int32_t x_clone(System& s, int32_t source, int32_t parent) {
+  const rm::Frame* under = nullptr;
+  if (!s.scene || !reference(s, parent, under)) return -1;
+  // The copy is made apart and attached afterwards: a frame copied under itself would
+  // otherwise meet its own copy among the children it is copying.
+  rm::FramePtr copy;
+  if (is_frame_handle(source)) {
+    const rm::Frame* f = frame_of(s, source);
+    if (!f) return -1;
+    copy = frame_copy(*f, nullptr);
+  } else {
+    const render::SceneElement* se = scene_element(s, source);
+    if (!se || se->kind != render::ElementKind::Model || !se->model || !se->model->frame) return -1;
+    copy = rm::frame_create(nullptr);
+    frame_copy(*se->model->frame, copy.get());
+  }
+  const int32_t handle = frame_enter(s, copy);
+  if (handle != -1) rm::frame_add_child(*const_cast<rm::Frame*>(under), copy);
+  return handle;
+}
+
+// A part of element e's .x model as a frame handle: from the model's root frame down the
+// child indices c1..c4, a -1 ending the path. The part stays in the model (it moves and shows
+// with it); asking for a part already in the table gives its handle again. -1 when e has no
+// model or the path leads nowhere.
+int32_t x_element_get(System& s, int32_t e, int32_t c1, int32_t c2, int32_t c3, int32_t c4) {
+  const render::SceneElement* se = scene_element(s, e);
+  if (!se || se->kind != render::ElementKind::Model || !se->model || !se->model->frame) return -1;
+  rm::FramePtr f = se->model->frame;
+  for (int32_t c : {c1, c2, c3, c4}) {
+    if (c == -1) break;
+    if (c < 0 || c >= static_cast<int32_t>(f->children.size()) || !f->children[size_t(c)]) return -1;
+    f = f->children[size_t(c)];
+  }
+  const int32_t known = handle_in_table(s, f.get());
+  return known != -1 ? known : frame_enter(s, std::move(f));
+}
+
+int32_t scene_pick(System& s) {
+  const int32_t e = element_under_mouse(s, 0);
+  return e != 0 ? e : kNothingPicked;
+}
+
+// The picking flag holds the last answer of scene_pick once a step has run it.
+int32_t visual_picked(System& s, int32_t e) {
+  return s.brain && element(s, e) && s.brain->picking == e ? -1 : 0;
+}
+
+// The step's answer while picking runs; otherwise (no brain calls visual_picked, or no step
+// has picked yet) the element under the mouse now.
+int32_t visual_picked_get(System& s) {
+  const int32_t answer = s.brain ? s.brain->picking : 0;
+  if (answer == kNothingPicked) return 0;
+  if (element_index_of(answer) >= 0) return element(s, answer) ? answer : 0;
+  return element_under_mouse(s, 0);
+}
+
+int32_t visual_picked_get_ex(System& s, int32_t skip) { return element_under_mouse(s, skip); }
+
+// From element e's position along its own z axis (its rotation by the integer rule) against
+// target's meshes, in the main scene's units: the distance to the nearest hit, or 0.
+int32_t visual_ray(System& s, int32_t e, int32_t target) {
+  const uint8_t* r = element(s, e);
+  rm::Frame* t = is_frame_handle(target) ? frame_of(s, target) : nullptr;
+  if (!t) {
+    const render::SceneElement* se = scene_element(s, target);
+    t = se && se->frame ? se->frame.get() : nullptr;
+  }
+  if (!r || !t || !s.scene->main) return 0;
+  const rm::vec3 origin(float(word(r, ir::kPosX) / kUnit), float(word(r, ir::kPosY) / kUnit),
+                        float(word(r, ir::kPosZ) / kUnit));
+  const rm::vec3 direction(float(local_axis(s, e, 2, 0)), float(local_axis(s, e, 2, 1)),
+                           float(local_axis(s, e, 2, 2)));
+  const std::vector<rm::PickHit> hits = rm::frame_ray_pick(*t, s.scene->main.get(), origin, direction);
+  return hits.empty() ? 0 : saturate(double(hits.front().distance) * kUnit);
 }
 
 }  // namespace frames
@@ -305,6 +465,12 @@ void bind_frame_keywords(KeywordBindings& b) {
       {"x_kill", keyword_routine<x_kill>},
       {"x_picked", keyword_routine<x_picked>},
       {"x_pick_pt", keyword_routine<x_pick_pt>},
+      {"x_clone", keyword_routine<x_clone>},
+      {"x_element_get", keyword_routine<x_element_get>},
+      {"visual_picked", keyword_routine<visual_picked>},
+      {"visual_picked_get", keyword_routine<visual_picked_get>},
+      {"visual_picked_get_ex", keyword_routine<visual_picked_get_ex>},
+      {"visual_ray", keyword_routine<visual_ray>},
   };
   bind_all(b, kEntries);
 }

@@ -36,6 +36,25 @@ int32_t x_load(System& s, int32_t name, int32_t parent);
 void x_kill(System& s, int32_t f);
 int32_t x_picked(System& s, int32_t f);
 int32_t x_pick_pt(System& s, int32_t c);
+int32_t x_clone(System& s, int32_t source, int32_t parent);
+int32_t x_element_get(System& s, int32_t e, int32_t c1, int32_t c2, int32_t c3, int32_t c4);
+
+// The run's picking routine, run by the brain step while a brain uses visual_picked: the
+// element under the mouse cursor through the first active, shown camera whose ray meets a mesh,
+// or kNothingPicked. The step stores only non-zero answers, so "nothing" is a non-zero value
+// that is never an element handle; a 0 would leave the last element picked for ever.
+constexpr int32_t kNothingPicked = -1;
+int32_t scene_pick(System& s);
+// -1 when e is the element the step's picking found, else 0.
+int32_t visual_picked(System& s, int32_t e);
+// The element under the mouse cursor, or 0.
+int32_t visual_picked_get(System& s);
+// The element under the mouse cursor, looking through element skip (a cursor that follows the
+// mouse, say), or 0.
+int32_t visual_picked_get_ex(System& s, int32_t skip);
+// The distance from element e along its z axis to target's meshes (element or frame handle),
+// in position units; 0 when the ray misses.
+int32_t visual_ray(System& s, int32_t e, int32_t target);
 }  // namespace frames
 
 // Fills the run's frame seams (disable/enable and position_x on frame handles) from the table.

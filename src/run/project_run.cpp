@@ -10,6 +10,7 @@
 #include "model/model.h"
 #include "model/run_state.h"
 #include "platform/platform.h"
+#include "render/frame_keywords.h"
 #include "render/overlay.h"
 #include "run/run.h"
 #include "runtime/globals_keywords.h"
@@ -73,6 +74,7 @@ void brains(System& s) {
   BrainRunner runner;
   runner.before_brains = [](System& sys) { run_phase(sys, Phase::BeforeBrains); };
   runner.after_brains = [](System& sys) { run_phase(sys, Phase::AfterBrains); };
+  runner.pick = frames::scene_pick;
   brain_step(s, runner);
 }
 

@@ -181,7 +181,8 @@ TEST(FrameBinding, EveryFrameKeywordIsBound) {
   bind_frame_keywords(b);
   for (const char* name : {"position", "position_set", "rotation_axis_set", "rotation_axis_add", "orientation_set",
                            "rotation_angle", "rotation_axis", "local_axis", "h_part_show", "x_load", "x_kill",
-                           "x_picked", "x_pick_pt"}) {
+                           "x_picked", "x_pick_pt", "x_clone", "x_element_get", "visual_picked", "visual_picked_get",
+                           "visual_picked_get_ex", "visual_ray"}) {
     KeywordBindings probe;
     ASSERT_TRUE(bind_keyword(probe, name, [](System&, Registers&) {})) << name;
     for (int32_t k = 0; k < kKeywordRows; ++k)

@@ -26,8 +26,7 @@ const std::set<std::string>& later_families() {
   static const std::set<std::string> names = {
       // video
       "play_set", "play", "play_task", "play_task_status", "stop_task", "bmp_show",
-      // cloning and picking, meshes and materials, shadows
-      "x_clone", "x_element_get", "visual_picked", "visual_picked_get", "visual_picked_get_ex", "visual_ray",
+      // meshes and materials, shadows
       "h_poly_collision", "h_cpoint_x", "h_cpoint_y", "h_cpoint_z", "h_cnormal_x", "h_cnormal_y", "h_cnormal_z", "h_part_set",
       "h_cpart1_set", "h_cpart2_set", "vertex_uv_add", "vertex_uv_set", "env_map_update", "make_flat",
       "normals_optimize", "rendering_optimize", "state_change_optimize", "vertices", "vertex_u", "vertex_v",
