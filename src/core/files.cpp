@@ -223,6 +223,12 @@ void file_delete(Core& c, std::string_view path) {
 void file_copy(Core& c, std::string_view source, std::string_view destination) {
   std::FILE* in = open_file(source, "rb", true);
   if (!in) return;
+  // Only plain files are copied: a device such as /dev/zero would never end.
+  struct stat st {};
+  if (fstat(fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(in);
+    return;
+  }
   std::vector<char> data;
   char chunk[65536];
   size_t n;

@@ -95,6 +95,14 @@ TEST_F(Files, InterruptedSavesLeaveNothingBehindAfterTheNextStart) {
     EXPECT_TRUE(fs::exists(dir / kept)) << kept;
 }
 
+TEST_F(Files, OnlyPlainFilesAreCopied) {
+  write("a.txt", "abc");
+  file_copy(c, path("a.txt"), path("b.txt"));
+  EXPECT_EQ(read("b.txt"), "abc");
+  file_copy(c, "/dev/zero", path("z.txt"));  // would never end
+  EXPECT_FALSE(fs::exists(path("z.txt")));
+}
+
 TEST_F(Files, ReadLineWithoutInputIsEndOfFile) {
   EXPECT_EQ(s(read_line(c)), "");
   EXPECT_EQ(c.files.eof, -1);

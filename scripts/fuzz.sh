@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Longer fuzz run: scripts/fuzz.sh MINUTES [TARGET...]
+# Builds the libFuzzer targets with clang in build-fuzz and runs each for an equal share of
+# MINUTES on its seed corpus (fuzz/corpus/<target>, read only) plus a working corpus of its own
+# (build-fuzz/fuzz-work/<target>, kept between runs). A crash, leak or sanitizer report stops
+# that target, leaves the input as build-fuzz/fuzz-work/crash-* and makes the script fail.
+set -euo pipefail
+
+if [[ $# -lt 1 || ! $1 =~ ^[0-9]+$ || $1 -lt 1 ]]; then
+  echo "usage: $0 MINUTES [TARGET...]" >&2
+  exit 2
+fi
+minutes=$1
+shift
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-fuzz
+targets=("$@")
+if [[ ${#targets[@]} -eq 0 ]]; then
+  targets=(brain_fuzz m3d_fuzz project_fuzz settings_fuzz run_files_fuzz image_fuzz wave_fuzz
+           track_fuzz fuzz_visual_readers fuzz_model_file)
+fi
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKORVA_FUZZ=ON -DKORVA_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
+
+share=$((minutes * 60 / ${#targets[@]}))
+((share > 0)) || share=1
+status=0
+for t in "${targets[@]}"; do
+  work=$build/fuzz-work
+  mkdir -p "$work/$t"
+  seeds=()
+  [[ -d $root/fuzz/corpus/$t ]] && seeds=("$root/fuzz/corpus/$t")
+  dict=()
+  # fuzz/<name>.dict serves the target <name>_fuzz.
+  [[ -f $root/fuzz/${t%_fuzz}.dict ]] && dict=("-dict=$root/fuzz/${t%_fuzz}.dict")
+  exe=$(find "$build" -type f -name "$t" -perm -u+x | head -n 1)
+  echo "== $t: ${share}s"
+  # New inputs go to the working corpus (the first folder); the seeds in the repo stay as they are.
+  if ! (cd "$work" && "$exe" -max_total_time="$share" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 "${dict[@]}" "$work/$t" "${seeds[@]}" 2>"$work/$t.log"); then
+    echo "   FINDING: see $work/$t.log" >&2
+    status=1
+  fi
+  grep -E "stat::number_of_executed_units|^Done" "$work/$t.log" | sed 's/^/   /' || true
+done
+exit $status
