@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace korva::audio {
 
@@ -40,9 +43,25 @@ bool finish(Device& d) {
   return true;
 }
 
+// True when this machine can have no output: no sound card (servers, CI) and no sound server
+// socket. Asking ALSA there would only fill the terminal with its complaints.
+bool no_output_possible() {
+  std::ifstream cards("/proc/asound/cards");
+  std::string first;
+  const bool cards_listed = cards && std::getline(cards, first) && first.find("no soundcards") == std::string::npos;
+  if (cards_listed) return false;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (!runtime || !*runtime) return true;
+  std::error_code ec;
+  for (const char* socket : {"/pulse/native", "/pipewire-0"})
+    if (std::filesystem::exists(std::string(runtime) + socket, ec)) return false;
+  return true;
+}
+
 bool open_output(Device& d) {
-  // A machine without a sound card is normal here (the loopback device takes over): OpenAL's
-  // own error lines about it would only worry the user. Set ALSOFT_LOGLEVEL to see them.
+  if (no_output_possible()) return false;  // the loopback device takes over
+  // OpenAL's own error lines about a device it cannot open would only worry the user; set
+  // ALSOFT_LOGLEVEL to see them.
   setenv("ALSOFT_LOGLEVEL", "0", 0);
   d.device = alcOpenDevice(nullptr);
   if (!d.device) return false;
