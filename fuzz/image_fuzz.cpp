@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_files.h"
 #include "core/bitmap_font.h"
 #include "core/core.h"
 #include "core/pcx.h"
@@ -20,12 +21,6 @@
 #include "render/overlay.h"
 
 namespace {
-
-// The file each input is written to, one per process, removed when the run ends.
-struct TempFile {
-  std::string path;
-  ~TempFile() { std::remove(path.c_str()); }
-};
 
 
 void decode_pcx(const uint8_t* file, size_t size, uint8_t choice) {
@@ -41,12 +36,7 @@ void decode_pcx(const uint8_t* file, size_t size, uint8_t choice) {
 }
 
 void load_overlay(const uint8_t* file, size_t size, uint8_t choice) {
-  static const TempFile file_of_run{"/tmp/korva-image-fuzz-" + std::to_string(getpid()) + ".pcx"};
-  const std::string& path = file_of_run.path;
-  {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(file), std::streamsize(size));
-  }
+  const std::string path = korva::fuzz::write_input("input.pcx", file, size);
   static std::unique_ptr<korva::Core> core = korva::core_create();
   static std::unique_ptr<korva::Overlays> overlays = korva::overlays_create();
   korva::System sys;

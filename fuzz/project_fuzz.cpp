@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_files.h"
 #include "core/core.h"
 #include "model/model.h"
 
@@ -20,23 +21,7 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kCompanionMark = "\nKORVACOL\n";
 
-// A private installation folder, made once for the whole run and removed when it ends.
-struct Folder {
-  std::string path;
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
-
-const std::string& base_folder() {
-  static const Folder dir{[] {
-    char tmpl[] = "/tmp/korva-project-fuzz-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) abort();
-    return std::string(tmpl) + "/";
-  }()};
-  return dir.path;
-}
+const std::string& base_folder() { return korva::fuzz::run_folder(); }
 
 void write(const std::string& path, std::string_view bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_files.h"
 #include "core/core.h"
 #include "core/system.h"
 #include "devices/input.h"
@@ -20,12 +21,6 @@
 #include "runtime/globals_keywords.h"
 
 namespace {
-
-// The file each input is written to, one per process, removed when the run ends.
-struct TempFile {
-  std::string path;
-  ~TempFile() { std::remove(path.c_str()); }
-};
 
 
 void feed_script(std::string_view text, uint8_t shape) {
@@ -41,12 +36,7 @@ void feed_script(std::string_view text, uint8_t shape) {
 
 void load_globals(const uint8_t* data, size_t size) {
   if (size < 2) return;
-  static const TempFile file_of_run{"/tmp/korva-globals-fuzz-" + std::to_string(getpid()) + ".txt"};
-  const std::string& path = file_of_run.path;
-  {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data + 2), std::streamsize(size - 2));
-  }
+  const std::string path = korva::fuzz::write_input("globals.txt", data + 2, size - 2);
   static std::unique_ptr<korva::Core> core = korva::core_create();  // one for the run: its pools are large
   korva::RunState run;
   korva::System sys;

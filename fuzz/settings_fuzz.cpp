@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_files.h"
 #include "core/core.h"
 #include "core/ini.h"
 #include "core/settings.h"
@@ -20,24 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A private installation folder, made once for the whole run and removed when it ends.
-struct Folder {
-  std::string path;
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
-
-const std::string& base_folder() {
-  static const Folder dir{[] {
-    char tmpl[] = "/tmp/korva-settings-fuzz-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) abort();
-    fs::create_directories(std::string(tmpl) + "/data");
-    return std::string(tmpl) + "/";
-  }()};
-  return dir.path;
-}
+const std::string& base_folder() { return korva::fuzz::run_folder(); }
 
 void write(const std::string& path, std::string_view bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

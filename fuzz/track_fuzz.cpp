@@ -10,27 +10,17 @@
 #include <memory>
 #include <string>
 
+#include "fuzz_files.h"
 #include "core/core.h"
 #include "core/system.h"
 #include "engine/tracks.h"
 
 namespace {
 
-// The file each input is written to, one per process, removed when the run ends.
-struct TempFile {
-  std::string path;
-  ~TempFile() { std::remove(path.c_str()); }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const TempFile file_of_run{"/tmp/korva-track-fuzz-" + std::to_string(getpid()) + ".i3d"};
-  const std::string& path = file_of_run.path;
-  {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data), std::streamsize(size));
-  }
+  const std::string path = korva::fuzz::write_input("track.i3d", data, size);
   static std::unique_ptr<korva::Core> core = korva::core_create();
   korva::Tracks tracks;
   korva::System sys;

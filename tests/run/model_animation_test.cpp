@@ -11,19 +11,7 @@
 namespace korva {
 namespace {
 
-// One frame of the walker model's "Walk" set moves Body from x = 0 to x = 10 over 1000 time
-// units, so a tick of 1000·t shows Body at x = t/100.
-const char kWalker[] =
-    "xof 0303txt 0032\n"
-    "Frame Body {\n"
-    " Mesh tri { 3; 0.0;0.0;0.0;, 0.0;1.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; }\n"
-    "}\n"
-    "AnimationSet Walk {\n"
-    " Animation {\n"
-    "  {Body}\n"
-    "  AnimationKey { 2; 2; 0;3;0.0,0.0,0.0;;, 1000;3;10.0,0.0,0.0;;; }\n"
-    " }\n"
-    "}\n";
+using test::kWalkerModel;
 
 struct ModelRun : test::RunSystem {
   ModelRun() : RunSystem("model_animation") {
@@ -33,7 +21,7 @@ struct ModelRun : test::RunSystem {
 
   // Element 0 a camera, element 1 the walker model, with the brains given.
   void project(const std::string& camera_brain, const std::string& model_brain) {
-    const std::string x = write("walker.x", kWalker);
+    const std::string x = write("walker.x", kWalkerModel);
     auto add = [&](const std::string& type, const std::string& asset, const std::string& text) {
       const int32_t i = ++model->last_index;
       const std::string brain = write("e" + std::to_string(i) + ".brn", text);

@@ -97,17 +97,7 @@ TEST(RunPipeline, VisualAspectsAndModelAnimationComeFromTheAssetRecords) {
            "|0|0||0\r\n";
   };
   const std::string two = f.write("two.v3d", part(1, "255|255|255") + part(2, "200|40|40") + part(2, "9|9|9"));
-  const std::string x = f.write("walker.x",
-      "xof 0303txt 0032\n"
-      "Frame Body {\n"
-      " Mesh tri { 3; 0.0;0.0;0.0;, 0.0;1.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; }\n"
-      "}\n"
-      "AnimationSet Walk {\n"
-      " Animation {\n"
-      "  {Body}\n"
-      "  AnimationKey { 2; 2; 0;3;0.0,0.0,0.0;;, 1000;3;10.0,0.0,0.0;;; }\n"
-      " }\n"
-      "}\n");
+  const std::string x = f.write("walker.x", test::kWalkerModel);
   f.one_element("");
   f.add_element("11", two, "");
   f.add_element("11", x, "");

@@ -28,6 +28,20 @@
 
 namespace korva::test {
 
+// A small animated model: the "Walk" set moves the frame Body from x = 0 to x = 10 over 1000
+// time units, so a tick of 1000·t shows Body at x = t/100.
+inline constexpr char kWalkerModel[] =
+    "xof 0303txt 0032\n"
+    "Frame Body {\n"
+    " Mesh tri { 3; 0.0;0.0;0.0;, 0.0;1.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; }\n"
+    "}\n"
+    "AnimationSet Walk {\n"
+    " Animation {\n"
+    "  {Body}\n"
+    "  AnimationKey { 2; 2; 0;3;0.0,0.0,0.0;;, 1000;3;10.0,0.0,0.0;;; }\n"
+    " }\n"
+    "}\n";
+
 struct RunSystem {
   std::unique_ptr<Core> core = core_create();
   std::unique_ptr<Model> model = model_create();
