@@ -100,6 +100,7 @@ struct Screen {
   SDL_Window* window = nullptr;
   const WindowOps* window_ops = nullptr;  // the window back end's, while the window is open
   SDL_Surface* present_view = nullptr;  // wraps the primary surface's pixels for blitting
+  SDL_Surface* smooth_view = nullptr;   // the picture in the window's format, for the linear stretch
   Surface primary;  // what the display shows (after a flip: the picture just presented)
   Surface back;     // where the next picture is drawn
   int32_t active = 1;           // 1 while the window is the active one

@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -107,6 +108,54 @@ TEST_F(Window, PumpHandsOnKeysTextAndWheel) {
   screen_sample_mouse(screen);
   EXPECT_GE(screen.mouse_x, 0);
   EXPECT_LT(screen.mouse_x, 640);
+}
+
+// Full screen on a wide display without a window manager: the picture fills the screen's height
+// with its aspect kept, borders beside it, and a scale that is not a whole number is filtered.
+TEST(FullScreen, PictureFillsTheHeightLetterboxedAndSmooth) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video";
+  SDL_DisplayMode desktop{};
+  const bool wide = SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w == 1920 &&
+                    desktop.h == 1080;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (!wide) GTEST_SKIP() << "needs a 1920 x 1080 display";
+  Screen screen;
+  ScreenOptions o;
+  o.windowed = false;
+  o.format = PixelFormat::Xrgb8888;
+  ASSERT_TRUE(screen_open(screen, o));
+  // Left half red, right half blue.
+  surface_fill_rect(screen.back, 0, 0, 320, 480, pack_rgb(o.format, 255, 0, 0));
+  surface_fill_rect(screen.back, 320, 0, 320, 480, pack_rgb(o.format, 0, 0, 255));
+  ASSERT_TRUE(screen_flip(screen));
+  SDL_Surface* shown = SDL_GetWindowSurface(screen.window);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->w, 1920);
+  EXPECT_EQ(shown->h, 1080);
+  ASSERT_EQ(SDL_LockSurface(shown), 0);
+  auto rgb = [&](int x, int y) {
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, static_cast<uint8_t*>(shown->pixels) + y * shown->pitch +
+                            x * shown->format->BytesPerPixel, shown->format->BytesPerPixel);
+    uint8_t r, g, b;
+    SDL_GetRGB(pixel, shown->format, &r, &g, &b);
+    return std::array<int, 3>{r, g, b};
+  };
+  // 640 x 480 scaled 2.25 times is 1440 x 1080, centred: borders 240 wide.
+  EXPECT_EQ(rgb(100, 540), (std::array<int, 3>{0, 0, 0}));
+  EXPECT_EQ(rgb(1820, 540), (std::array<int, 3>{0, 0, 0}));
+  EXPECT_EQ(rgb(250, 0), (std::array<int, 3>{255, 0, 0}));
+  EXPECT_EQ(rgb(1670, 1079), (std::array<int, 3>{0, 0, 255}));
+  // Where red meets blue the filter blends the two.
+  int blended = 0;
+  for (int x = 950; x < 970; ++x) {
+    const auto c = rgb(x, 540);
+    if (c[0] > 0 && c[0] < 255 && c[2] > 0 && c[2] < 255) ++blended;
+  }
+  SDL_UnlockSurface(shown);
+  EXPECT_GT(blended, 0);
+  screen_close(screen);
 }
 
 }  // namespace

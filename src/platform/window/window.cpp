@@ -48,9 +48,16 @@ static bool open_window(Screen& s, const ScreenOptions& o) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   s.video_started = true;
   uint32_t flags = SDL_WINDOW_SHOWN;
-  if (!o.windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP;
-  s.window = SDL_CreateWindow(o.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                              o.width, o.height, flags);
+  int x = SDL_WINDOWPOS_UNDEFINED, y = SDL_WINDOWPOS_UNDEFINED, w = o.width, h = o.height;
+  SDL_DisplayMode desktop{};
+  if (!o.windowed) {
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_BORDERLESS;
+    // Without a window manager nobody resizes a full-screen window: it is made as large as the
+    // desktop, at its corner, from the start.
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0)
+      x = 0, y = 0, w = desktop.w, h = desktop.h;
+  }
+  s.window = SDL_CreateWindow(o.title.c_str(), x, y, w, h, flags);
   if (!s.window) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     s.video_started = false;
@@ -185,6 +192,12 @@ static void warp_mouse(Screen& s) {
   SDL_WarpMouseInWindow(s.window, static_cast<int>(wx), static_cast<int>(wy));
 }
 
+// Whole-number enlargements keep their sharp pixels; any other scale is filtered linearly, so
+// that a 640 x 480 picture on a 1080-line screen is smooth rather than unevenly blocky.
+static bool whole_number_scale(const Screen& s, const SDL_Rect& r) {
+  return r.w % s.primary.width == 0 && r.h % s.primary.height == 0;
+}
+
 static void present(Screen& s) {
   if (!s.present_view) return;
   SDL_Surface* target = SDL_GetWindowSurface(s.window);
@@ -193,7 +206,20 @@ static void present(Screen& s) {
   const SDL_Rect r = picture_rect(s, target->w, target->h);
   if (r.w != target->w || r.h != target->h) SDL_FillRect(target, nullptr, 0);
   SDL_Rect dst = r;
-  SDL_BlitScaled(s.present_view, nullptr, target, &dst);
+  bool shown = false;
+  if (!whole_number_scale(s, r) && target->format->BytesPerPixel == 4) {
+    // The linear stretch works between two 32-bit surfaces of one format: the picture is
+    // converted to the window's format first (a plain copy when it already is).
+    if (!s.smooth_view || s.smooth_view->format->format != target->format->format ||
+        s.smooth_view->w != s.primary.width || s.smooth_view->h != s.primary.height) {
+      if (s.smooth_view) SDL_FreeSurface(s.smooth_view);
+      s.smooth_view = SDL_CreateRGBSurfaceWithFormat(0, s.primary.width, s.primary.height, 32,
+                                                     target->format->format);
+    }
+    shown = s.smooth_view && SDL_BlitSurface(s.present_view, nullptr, s.smooth_view, nullptr) == 0 &&
+            SDL_SoftStretchLinear(s.smooth_view, nullptr, target, &dst) == 0;
+  }
+  if (!shown) SDL_BlitScaled(s.present_view, nullptr, target, &dst);
   SDL_UpdateWindowSurface(s.window);
 }
 
@@ -263,6 +289,8 @@ void screen_close(Screen& s) {
   s.window_ops = nullptr;
   if (s.present_view) SDL_FreeSurface(s.present_view);
   s.present_view = nullptr;
+  if (s.smooth_view) SDL_FreeSurface(s.smooth_view);
+  s.smooth_view = nullptr;
   if (s.window) SDL_DestroyWindow(s.window);
   s.window = nullptr;
   if (s.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
