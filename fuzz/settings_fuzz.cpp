@@ -1,6 +1,6 @@
 // Fuzz target of the installation's text files: the first byte picks "data/curpaths.ini", the
-// editor state "korva.ini", "config.ini" or the ini layer alone; the rest is the file. The ini
-// case also sets a key and checks that it reads back, and parses the text as a structure value.
+// editor state "korva.ini", "config.ini", "runmode.ini" or the ini layer alone; the rest is the
+// file. The ini case also sets a key and checks that it reads back, and parses the text as a structure value.
 #include <stdlib.h>
 
 #include <cctype>
@@ -14,6 +14,7 @@
 #include "fuzz_files.h"
 #include "core/core.h"
 #include "core/ini.h"
+#include "core/paths.h"
 #include "core/settings.h"
 #include "model/model.h"
 
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::string& dir = base_folder();
-  switch (data[0] % 4) {
+  switch (data[0] % 5) {
     case 0:
     case 1: {
       // One Core for the run; every string slot the readers borrow must be back afterwards.
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       static const int32_t stack_free = korva::str_stack_free(*core);
       korva::Core* c = core.get();
       auto m = korva::model_create();
-      const bool paths = data[0] % 4 == 0;
+      const bool paths = data[0] % 5 == 0;
       std::error_code ignored;
       fs::remove(dir + (paths ? "data/korva.ini" : "data/curpaths.ini"), ignored);
       write(dir + (paths ? "data/curpaths.ini" : "data/korva.ini"), text);
@@ -90,6 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       write(dir + "config.ini", text);
       korva::Settings s;
       korva::settings_read_file(s, dir + "config.ini");
+      break;
+    }
+    case 3: {
+      const korva::RunMode rm = korva::parse_runmode(text);
+      if (rm.project.size() > size_t(korva::kStrCapacity)) abort();
       break;
     }
     default:

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/system.h"
+#include "core/paths.h"
 
 namespace korva {
 
@@ -25,14 +26,6 @@ int32_t korva_run(App& app, std::string_view command_line);
 // The arguments after the program name joined by single blanks.
 std::string command_line_text(int argc, char** argv);
 
-// "runmode.ini" of the base folder: project path, mode, current element (a missing file or
-// missing lines read as empty and 0).
-struct RunMode {
-  std::string project;
-  int32_t mode = 0;
-  int32_t element = 0;
-};
-RunMode read_runmode(Core& c);
 
 // Reads "runmode.ini", prepares the project state, runs the one mode and saves what it changed.
 void dispatch(App& app);

@@ -72,19 +72,6 @@ bool run_background_tool(App& app) {
 
 }  // namespace
 
-RunMode read_runmode(Core& c) {
-  RunMode m;
-  const std::string path = std::string(c.base_folder->view()) + "runmode.ini";
-  std::vector<uint8_t> bytes;
-  if (!read_whole_file(path, bytes, 1 << 16)) return m;
-  // Written by front ends on any system: CR LF, LF or CR line ends read the same.
-  LineCursor lines{reinterpret_cast<const char*>(bytes.data()), int64_t(bytes.size())};
-  if (!lines.at_end()) m.project = std::string(lines.next().substr(0, kStrCapacity));
-  if (!lines.at_end()) m.mode = str_to_int(lines.next());
-  if (!lines.at_end()) m.element = str_to_int(lines.next());
-  return m;
-}
-
 void dispatch(App& app) {
   Core& c = *app.core;
   Model& m = *app.model;

@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/files.h"
+#include "core/fixed_string.h"
 
 namespace korva {
 
@@ -28,6 +30,23 @@ void compute_folders(Core& c, std::string_view cwd) {
   }
   str_set(*c.temp_path, *c.base_folder);
   str_cat(*c.temp_path, "temp.tmp");
+}
+
+RunMode parse_runmode(std::string_view text) {
+  RunMode m;
+  // Written by front ends on any system: CR LF, LF or CR line ends read the same.
+  LineCursor lines{text.data(), int64_t(text.size())};
+  if (!lines.at_end()) m.project = std::string(lines.next().substr(0, kStrCapacity));
+  if (!lines.at_end()) m.mode = str_to_int(lines.next());
+  if (!lines.at_end()) m.element = str_to_int(lines.next());
+  return m;
+}
+
+RunMode read_runmode(Core& c) {
+  const std::string path = std::string(c.base_folder->view()) + "runmode.ini";
+  std::vector<uint8_t> bytes;
+  if (!read_whole_file(path, bytes, 1 << 16)) return {};
+  return parse_runmode({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
 struct MathTable {

@@ -1,5 +1,6 @@
 // Path initialisation: the folder state and the math tables.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,16 @@ void compute_folders(Core& c, std::string_view cwd);
 void load_math_tables(Core& c);
 // Both of the above.
 void path_init(Core& c, std::string_view cwd);
+
+// "runmode.ini" of the base folder: project path, mode, current element (a missing file or
+// missing lines read as empty and 0).
+struct RunMode {
+  std::string project;
+  int32_t mode = 0;
+  int32_t element = 0;
+};
+RunMode read_runmode(Core& c);
+// The same from the bytes of the file.
+RunMode parse_runmode(std::string_view text);
 
 }  // namespace korva
