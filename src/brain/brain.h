@@ -83,6 +83,7 @@ struct Placeholder {
   bool gosub;
   char name[16];         // the label's blank-padded name
   std::string prefix;    // the line prefix of the statement, for the error text
+  int32_t line = 0;      // the statement's line
 };
 
 // Compiled brains of a project and the compiler's state. One per system (System::brain).
@@ -128,6 +129,15 @@ struct BrainState {
   Pass pass = Pass::Normal;
   std::string compile_error;     // empty = no error
   int32_t error_line = 0;        // the source line the error is about (0: the whole brain)
+  // Set by the caller: after an error the compilation goes on with the next line, and every
+  // error is kept in errors (the first one is still compile_error). The brain fails all the
+  // same; this is for tools that list every error of a file at once.
+  bool keep_going = false;
+  struct Error {
+    int32_t line = 0;  // 0: the whole brain
+    std::string text;
+  };
+  std::vector<Error> errors;
   bool capacity_error = false;   // a buffer ran full: the brain fails whatever the pass
   int32_t line = 0;              // line number (the first line is 1)
   std::string line_prefix;       // source text + " (" + line + ")|"

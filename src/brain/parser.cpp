@@ -200,8 +200,29 @@ void jump_placeholder(Compiler& k, std::string_view text, bool gosub) {
   p.pos = k.b.out;
   p.gosub = gosub;
   p.prefix = k.b.line_prefix;
+  p.line = k.b.line;
   x86::emit_raw(k.w, bytes, 16);
   if (!k.w.full) k.b.placeholders.push_back(std::move(p));
+}
+
+// When the compilation goes on after errors, an if whose condition failed still opens a block,
+// so that its else and endif are not reported as nesting errors too.
+constexpr uint32_t kFailedIf = 0xFFFFFFFFu;
+void open_failed_if(Compiler& k) {
+  if (k.b.keep_going && !k.b.capacity_error) control_push(k, kFailedIf);
+}
+
+// After an error: when the compilation goes on, the error is kept in the list and cleared, and
+// the code of the failed line is dropped (the brain fails anyway; this keeps the buffer short).
+// A full buffer always ends the compilation.
+void note_error(Compiler& k, uint32_t line_start) {
+  BrainState& b = k.b;
+  if (!failed(k) || !b.keep_going) return;
+  b.errors.push_back({b.error_line, b.compile_error});
+  if (b.capacity_error) return;
+  b.compile_error.clear();
+  b.status = 0;
+  b.out = line_start;
 }
 
 void general_statement(Compiler& k, std::string line) {
@@ -221,14 +242,19 @@ void general_statement(Compiler& k, std::string line) {
     return;
   }
   std::string first3;
+  const bool if_line = line.compare(0, 3, "if ") == 0;
   if (!compact_line(line, first3)) {
     fail(k, "Brackets nesting error!");
+    if (if_line) open_failed_if(k);
     return;
   }
   k.b.temps = 0;
   if (first3 == "if ") {
     compile_expression(k, line.substr(2));
-    if (failed(k)) return;
+    if (failed(k)) {
+      open_failed_if(k);
+      return;
+    }
     x86::emit(k.w, Ins::cmp_eax_zero);
     control_push(k, x86::emit_open_jump(k.w, Ins::je_near));
   } else if (line == "else") {
@@ -236,6 +262,10 @@ void general_statement(Compiler& k, std::string line) {
     uint32_t open = control_pop(k);
     if (open == kControlStackBottom) {
       fail_alone(k, "If...endif nesting error!");
+      return;
+    }
+    if (open == kFailedIf) {
+      control_push(k, kFailedIf);
       return;
     }
     x86::patch_rel32(k.w, open, after);
@@ -246,7 +276,7 @@ void general_statement(Compiler& k, std::string line) {
       fail_alone(k, "If...endif nesting error!");
       return;
     }
-    x86::patch_rel32(k.w, open, k.w.address());
+    if (open != kFailedIf) x86::patch_rel32(k.w, open, k.w.address());
   } else {
     std::string_view left = field_of(line, 1, '=');
     std::string_view right = field_of(line, 2, '=');
@@ -276,8 +306,11 @@ void resolve_labels(Compiler& k) {
       if (i < 0) {
         std::string label(trim_blanks(std::string_view(p.name, 16)));
         k.b.line_prefix = p.prefix;
+        k.b.line = p.line;
         fail(k, "Undefined label '" + label + "'!");
-        return;
+        if (!k.b.keep_going) return;
+        note_error(k, k.b.out);
+        continue;
       }
       uint32_t saved = k.b.out;
       k.b.out = p.pos;
@@ -448,6 +481,7 @@ bool compile_brain_text(Core& c, BrainState& b, std::string_view text, Pass pass
   b.pass = pass;
   b.compile_error.clear();
   b.error_line = 0;
+  b.errors.clear();
   b.capacity_error = false;
   b.line = 0;
   b.line_prefix.clear();
@@ -465,22 +499,28 @@ bool compile_brain_text(Core& c, BrainState& b, std::string_view text, Pass pass
   collect_declarations(k, text);
   size_t pos = 0;
   std::string_view raw;
+  note_error(k, b.out);
+  // Too many variables ends the compilation whatever: every line would report the same.
+  if (!b.errors.empty()) b.compile_error = b.errors.front().text;
   while (!failed(k) && next_line(text, pos, raw)) {
     ++b.line;
+    const uint32_t start = b.out;
     b.line_code.push_back(b.out);
     compile_line(k, raw);
     if (k.w.full) fail_capacity(k, "Code buffer full: the project's brains are too long!");
+    note_error(k, start);
   }
   // What follows the last line has no line prefix.
   b.line_prefix.clear();
   if (!failed(k)) {
     const uint32_t open = control_pop(k);
-    if (open != kControlStackBottom) {
+    if (open != kControlStackBottom && open != kFailedIf) {
       fail_alone(k, "If...endif nesting error!");
       // The error is the unclosed if: the last line whose code starts before its jump ends.
       b.error_line = 0;
       for (size_t line = 1; line < b.line_code.size(); ++line)
         if (code_address(b.line_code[line]) < open) b.error_line = int32_t(line);
+      note_error(k, b.out);
     }
   }
   if (!failed(k)) {
@@ -489,6 +529,11 @@ bool compile_brain_text(Core& c, BrainState& b, std::string_view text, Pass pass
     if (k.w.full) fail_capacity(k, "Code buffer full: the project's brains are too long!");
   }
   if (!failed(k)) resolve_labels(k);
+  // Going on after errors, the brain still fails with its first error.
+  if (b.keep_going && !b.errors.empty()) {
+    b.compile_error = b.errors.front().text;
+    b.error_line = b.errors.front().line;
+  }
   return !failed(k);
 }
 

@@ -63,6 +63,7 @@ bool compile_brain(Core& c, BrainState& b, std::string_view path, Pass pass) {
     b.line_code.assign(1, b.out);
     b.data_ranges.clear();
     b.error_line = 0;
+    b.errors.clear();
     b.compile_error = found ? "Brain file too large (" + name + ")!" : "Brain not found (" + name + ")!";
     return false;
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "brain/keyword_reference.h"
 #include "brain_test_util.h"
 
 namespace korva::test {
@@ -63,6 +64,68 @@ TEST(Brainc, PrintsHexAsmOrTheErrorText) {
   ToolRun nesting = brainc(open_if);
   EXPECT_EQ(nesting.status, 1);
   EXPECT_EQ(nesting.out, open_if + ":2: If...endif nesting error!\n");
+}
+
+// --all-errors goes on after each error with the next line and prints every error in line
+// order; an if whose condition failed still opens its block, so its else and endif are not
+// reported again. The brain fails all the same.
+TEST(Brainc, AllErrorsGoesOnLineByLine) {
+  BrainSystem s;
+  std::string bad = s.write("bad.brn",
+                            "var x=0\r\n"
+                            "x=(1)\r\n"             // 2
+                            "if q=1\r\n"            // 3: a failed condition still opens its block
+                            "  x=2\r\n"
+                            "else\r\n"
+                            "  x=zz\r\n"            // 6
+                            "endif\r\n"
+                            "goto nowhere\r\n"      // 8: found after the last line
+                            "foo(1)\r\n"            // 9
+                            "endif\r\n"             // 10: no open if
+                            "abs(1,2)\r\n"          // 11
+                            "if x\r\n");            // 12: never closed
+  ToolRun all = brainc("--all-errors " + bad);
+  EXPECT_EQ(all.status, 1);
+  EXPECT_EQ(all.out, bad + ":2: x=(1) (2)|Square brackets '[' exected but round brackets '(' found instead!\n" +
+                         bad + ":3: if q=1 (3)|Unknown symbol 'q'!\n" +
+                         bad + ":6: x=zz (6)|Unknown symbol 'zz'!\n" +
+                         bad + ":8: goto nowhere (8)|Undefined label 'nowhere'!\n" +
+                         bad + ":9: foo(1) (9)|Unknown function/instruction 'foo'!\n" +
+                         bad + ":10: If...endif nesting error!\n" +
+                         bad + ":11: abs(1,2) (11)|'abs' requires 1 parameter(s)!\n" +
+                         bad + ":12: If...endif nesting error!\n");
+  // Without the option, the first error alone, as the engine shows it.
+  ToolRun first = brainc(bad);
+  EXPECT_EQ(first.status, 1);
+  EXPECT_EQ(first.out, bad + ":2: x=(1) (2)|Square brackets '[' exected but round brackets '(' found instead!\n");
+
+  // A good brain prints nothing; one that fails before its first line prints that error once.
+  std::string good = s.write("good.brn", "var x=0\nx=abs(-7)\n");
+  ToolRun quiet = brainc("--all-errors " + good);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out, "");
+  std::string many;
+  for (int i = 0; i < 128; ++i) many += "var v" + std::to_string(i) + "=0\n";
+  std::string crowded = s.write("crowded.brn", many + "x=(1)\n");
+  EXPECT_EQ(brainc("--all-errors " + crowded).out, crowded + ": Too many variables defined!\n");
+  EXPECT_EQ(brainc("--all-errors " + s.dir.string() + "/none.brn").out,
+            s.dir.string() + "/none.brn: Brain not found (none.brn)!\n");
+
+  // The undefined label is reported at its goto's line, also as the first error.
+  std::string label = s.write("label.brn", "var x=0\ngoto away\nx=1\n");
+  EXPECT_EQ(brainc(label).out, label + ":2: goto away (2)|Undefined label 'away'!\n");
+}
+
+// The keyword reference, without the availability column (brainc links only the keywords a
+// brain needs without a window or a scene).
+TEST(Brainc, KeywordsPrintsTheReference) {
+  ToolRun r = brainc("--keywords");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == keyword_reference_markdown()) << r.out.substr(0, 400);
+  EXPECT_EQ(r.out.find("not yet"), std::string::npos);
+  EXPECT_NE(r.out.find("\n| `velocity_update` | e | — | Moves e by its velocity"), std::string::npos);
+  EXPECT_NE(r.out.find("\n| `abs` | v | value | Same as `absolute_value`. |\n"), std::string::npos);
+  EXPECT_EQ(brainc("--keywords extra.brn").status, 2);
 }
 
 }  // namespace

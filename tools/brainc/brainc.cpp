@@ -3,8 +3,13 @@
 // disassembly, or the compile error text that the engine would show after "brain ERROR!|",
 // as FILE:LINE: TEXT.
 //
-//   brainc [--hex] [--asm] [--editor] FILE.brn...
+//   brainc [--hex] [--asm] [--editor] [--all-errors] FILE.brn...
 //   brainc --run N FILE.brn...   runs N brain steps and prints the variables (run.cpp)
+//   brainc --keywords            prints the keyword reference (markdown)
+//
+// --all-errors goes on after an error with the next line and prints every error of the file,
+// one FILE:LINE: TEXT each, in line order.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,6 +17,7 @@
 #include <vector>
 
 #include "brain/brain.h"
+#include "brain/keyword_reference.h"
 #include "core/core.h"
 #include "model/model.h"
 
@@ -27,14 +33,15 @@ void print_compile_error(std::string_view file, int32_t line, const std::string&
 namespace {
 
 void usage() {
-  std::fprintf(stderr, "usage: brainc [--hex] [--asm] [--editor] FILE.brn...\n"
-                       "       brainc --run N FILE.brn...\n");
+  std::fprintf(stderr, "usage: brainc [--hex] [--asm] [--editor] [--all-errors] FILE.brn...\n"
+                       "       brainc --run N FILE.brn...\n"
+                       "       brainc --keywords\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool hex = false, assembly = false;
+  bool hex = false, assembly = false, all_errors = false, keywords = false;
   korva::Pass pass = korva::Pass::Normal;
   std::vector<std::string_view> files;
   int32_t run_steps = -1;
@@ -44,6 +51,8 @@ int main(int argc, char** argv) {
     else if (a == "--hex") hex = true;
     else if (a == "--asm") assembly = true;
     else if (a == "--editor") pass = korva::Pass::Editor;
+    else if (a == "--all-errors") all_errors = true;
+    else if (a == "--keywords") keywords = true;
     else if (a.size() > 1 && a[0] == '-') {
       usage();
       return 2;
@@ -51,7 +60,13 @@ int main(int argc, char** argv) {
       files.push_back(a);
     }
   }
-  if (files.empty()) {
+  if (keywords && files.empty()) {
+    // Without the availability column: brainc binds only the keywords a brain needs without a
+    // window or a scene, so what it has says little about what a project run has.
+    std::fputs(korva::keyword_reference_markdown().c_str(), stdout);
+    return 0;
+  }
+  if (files.empty() || keywords) {
     usage();
     return 2;
   }
@@ -69,9 +84,14 @@ int main(int argc, char** argv) {
     c->ui.message_box = [](std::string_view, std::string_view, std::string_view) { return 1; };
     korva::str_set(korva::element_record(*c, 0), "brainc|||" + std::string(file));
     m->last_index = 0;
+    b->keep_going = all_errors;
     korva::compile_project_brains(*c, *m, *b, pass);
     if (b->brain_error) {
-      print_compile_error(file, b->error_line, b->compile_error);
+      if (b->errors.empty()) print_compile_error(file, b->error_line, b->compile_error);
+      // Labels are resolved and open ifs found after the last line: put their errors in place.
+      std::stable_sort(b->errors.begin(), b->errors.end(),
+                       [](const auto& x, const auto& y) { return x.line < y.line; });
+      for (const auto& e : b->errors) print_compile_error(file, e.line, e.text);
       status = 1;
       continue;
     }
