@@ -12,6 +12,7 @@
 #include "devices/input_script.h"
 #include "editors/gui.h"
 #include "devices/sound.h"
+#include "devices/video.h"
 #include "engine/tracks.h"
 #include "model/model.h"
 #include "model/run_state.h"
@@ -51,6 +52,7 @@ struct App {
   RunPipeline pipeline;  // the run's ordered steps and loaders
   Tracks tracks;         // loaded tracks, the recording and race counts
   Sound sound;           // the sound device, element sounds and free sounds
+  Video video;           // video playback and the background player (ends before the sound)
 
   System system;  // pointers into the states above, handed to every subsystem
 };

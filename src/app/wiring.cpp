@@ -11,6 +11,7 @@
 #include "run/keyword_table.h"
 #include "run/sound_steps.h"
 #include "run/track_steps.h"
+#include "run/video_steps.h"
 
 namespace korva {
 namespace {
@@ -119,6 +120,7 @@ void add_run_steps(App& app) {
   add_track_steps(p);
   add_collision_steps(p);
   add_sound_steps(p);
+  add_video_steps(p);
   run_step_add(p, Phase::Joysticks, "joysticks", [&app](System&) { poll_joysticks(app); });
 }
 
@@ -151,6 +153,7 @@ void app_wire(App& app) {
   s.devices = &app.devices;
   s.tracks = &app.tracks;
   s.sound = &app.sound;
+  s.video = &app.video;
   machine_attach(s);
   bind_all_keywords(app.machine->keywords);
   connect_frame_hooks(s);

@@ -1,4 +1,4 @@
-// The application frame: pump, show, vertical blank, error box, bmp_show, video seam.
+// The application frame: pump, show, vertical blank, error box, bmp_show, play_set.
 #include "core/frame.h"
 
 #include <cstdarg>
@@ -88,10 +88,5 @@ void play_set(Core& c, int32_t x, int32_t y, int32_t width, int32_t height, int3
   c.frame.video.repeats = repeats;
 }
 
-void play(Core& c, std::string_view path) {}
-void play_centred(Core& c, std::string_view path) {}
-void play_task(Core& c, std::string_view path) {}
-int32_t play_task_status(Core& c) { return c.frame.video.task_playing ? -1 : 0; }
-void stop_task(Core& c) { c.frame.video.task_playing = false; }
 
 }  // namespace korva

@@ -1,5 +1,5 @@
 // The application frame around the window: the pump that every wait loop calls, showing the
-// back buffer, the vertical-blank wait, the error box, bmp_show and the video keywords.
+// back buffer, the vertical-blank wait, the error box, bmp_show and the video rectangle.
 // The screen itself (window and surfaces) belongs to whoever builds the system; the Core only
 // points at it, and every function here works (doing less) when it points nowhere.
 #pragma once
@@ -22,7 +22,6 @@ struct VideoState {
   int32_t width = 640;
   int32_t height = 480;
   int32_t repeats = 1;
-  bool task_playing = false;  // a background player is running
 };
 
 struct AppFrame {
@@ -48,13 +47,7 @@ void error_box(Core& c, const char* format, ...) __attribute__((format(printf, 2
 // that both buffers show it; a missing file shows black.
 void bmp_show(Core& c, std::string_view path);
 
-// Video keywords. Playback arrives with the video layer; until then play_set stores its values,
-// play_task_status reads 0 and the others do nothing.
+// Stores the video rectangle and repeat count of the next `play` (the players are the devices').
 void play_set(Core& c, int32_t x, int32_t y, int32_t width, int32_t height, int32_t repeats);
-void play(Core& c, std::string_view path);
-void play_centred(Core& c, std::string_view path);
-void play_task(Core& c, std::string_view path);
-int32_t play_task_status(Core& c);
-void stop_task(Core& c);
 
 }  // namespace korva

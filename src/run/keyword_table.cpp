@@ -12,6 +12,7 @@
 #include "run/run.h"
 #include "run/sound_steps.h"
 #include "run/track_steps.h"
+#include "run/video_steps.h"
 
 namespace korva {
 
@@ -25,6 +26,7 @@ void bind_all_keywords(KeywordBindings& b) {
   bind_dialog_keywords(b);
   bind_track_keywords(b);
   bind_sound_keywords(b);
+  bind_video_keywords(b);
   bind_run_keywords(b);
 }
 

@@ -282,7 +282,6 @@ int32_t run_project(System& s) {
   m.project.fog_colour = fog_colour;
   m.state[est::kRunOption] = saved_option;
   wait_mouse_release(s);
-  stop_task(c);
   return run.exit_code;
 }
 

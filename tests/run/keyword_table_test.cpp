@@ -24,8 +24,6 @@ namespace {
 // The keywords whose families arrive with their own subsystems.
 const std::set<std::string>& later_families() {
   static const std::set<std::string> names = {
-      // video
-      "play_set", "play", "play_task", "play_task_status", "stop_task", "bmp_show",
       // meshes and materials, shadows
       "h_poly_collision", "h_cpoint_x", "h_cpoint_y", "h_cpoint_z", "h_cnormal_x", "h_cnormal_y", "h_cnormal_z", "h_part_set",
       "h_cpart1_set", "h_cpart2_set", "vertex_uv_add", "vertex_uv_set", "env_map_update", "make_flat",

@@ -192,6 +192,20 @@ const char* const kDemoSpin =
     "spin_y_set(element, 30rm)\n"
     "spin_update(element)\n";
 
+const char* const kVideoCamera =
+    "; Video example: plays the sample video in the middle of the screen once as the run starts\n"
+    "; (any key skips it), then watches the spinning cube and ends after four seconds.\n"
+    "var shown=0\n"
+    "background3d_set(1)\n"
+    "if shown=0\n"
+    "shown=1\n"
+    "play_set(160, 120, 320, 240, 1)\n"
+    "play(\"./images/sample_.avi\")\n"
+    "endif\n"
+    "if timer(element) > 120\n"
+    "exit(-2)\n"
+    "endif\n";
+
 const char* const kDemoCube =
     "; Demo cube: spins half a turn per second and is solid to the ball.\n"
     "collisions_on(element)\n"
@@ -486,7 +500,7 @@ FileEntry text_file(std::string path, std::string_view text) { return {std::move
 
 std::vector<std::string> installation_folders() {
   return {"3dshapes", "bckgrnds", "brains", "sprites", "3dsfiles", "elements", "elements/myele", "frames",
-          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "projects/race", "visuals", "sounds", "counters", "grndmaps",
+          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "projects/race", "projects/video", "visuals", "sounds", "counters", "grndmaps",
           "tracks", "cameras", "xvisuals", "temp", "data", "multilev", "korvaexe"};
 }
 
@@ -535,6 +549,17 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   images.files.push_back(file("grndmaps/default_.pcx", ground_colour_image()));
   for (int32_t n = 1; n <= 6; ++n) images.files.push_back(file("images/jeep00" + std::to_string(n) + "_.pcx", jeep_image(n)));
   groups.push_back(std::move(images));
+  // The sample video, and an example whose camera plays it as the run starts.
+  const std::vector<DemoElement> video_example = {
+      {camera_record("Camera", {"0", "1.8", "-5.5", "8.000", "0"}), kVideoCamera},
+      {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
+      {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
+      {visual_record("Cube", "./visuals/default_.v3d", {"0", "0.8", "0"}), kDemoSpin},
+  };
+  groups.push_back({"videos",
+                    {file("images/sample_.avi", make_sample_video()),
+                     file("projects/video/video.prj", project_encode("Korva video example: the sample video, then a spinning cube", video_example, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/video/video.col", companion_encode(30, 100))}});
 
   groups.push_back({"sounds",
                     {file("sounds/null_.wav", wav_encode(make_sound(SoundKind::Silence))),

@@ -1,10 +1,15 @@
 // Pictures and sounds of the installation: BMP screens of the stand-alone player, the default
 // sky panorama and texture, and a few synthesized sounds.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "bytes.h"
+#include "core/files.h"
+#include "platform/video/video.h"
 
 namespace korva::mkdata {
 namespace {
@@ -207,6 +212,27 @@ Sound make_sound(SoundKind kind) {
       break;
   }
   return s;
+}
+
+}  // namespace korva::mkdata
+
+namespace korva::mkdata {
+
+Bytes make_sample_video() {
+  // The encoder writes files: make it in the temporary folder and take its bytes.
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("korva_sample_" + std::to_string(::getpid()) + ".avi")).string();
+  video::SampleOptions o;
+  o.width = 160;
+  o.height = 120;
+  o.frames = 60;
+  o.frame_rate = 20;
+  o.tone_hz = 440;
+  Bytes bytes;
+  if (video::write_sample(path, o)) (void)read_whole_file(path, bytes, int64_t(16) << 20);
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  return bytes;
 }
 
 }  // namespace korva::mkdata

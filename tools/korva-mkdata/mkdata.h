@@ -147,6 +147,9 @@ struct Sound {
 Bytes wav_encode(const Sound& sound);
 enum class SoundKind { Silence, Beep, Click, Blip, Explosion, Engine, Pickup };
 Sound make_sound(SoundKind kind);
+// The sample video "images/sample_.avi": three seconds of a moving colour pattern with a tone
+// (MPEG-4 in AVI, 160 x 120 at 20 pictures a second). Empty when it cannot be made.
+Bytes make_sample_video();
 
 struct Mesh {
   struct Vertex {

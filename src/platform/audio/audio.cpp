@@ -264,3 +264,71 @@ void listener_gain(Device& d, double gain) {
 }
 
 }  // namespace korva::audio
+
+namespace korva::audio {
+
+namespace {
+
+void release_played(Source s) {
+  ALint done = 0;
+  alGetSourcei(s, AL_BUFFERS_PROCESSED, &done);
+  while (done-- > 0) {
+    ALuint b = 0;
+    alSourceUnqueueBuffers(s, 1, &b);
+    if (b) alDeleteBuffers(1, &b);
+  }
+}
+
+}  // namespace
+
+Source stream_create(Device& d) {
+  use(d);
+  alGetError();
+  ALuint s = 0;
+  alGenSources(1, &s);
+  if (alGetError() != AL_NO_ERROR) return 0;
+  alSourcei(s, AL_SOURCE_RELATIVE, AL_TRUE);
+  alSource3f(s, AL_POSITION, 0.0f, 0.0f, 0.0f);
+  alSourcef(s, AL_ROLLOFF_FACTOR, 0.0f);
+  return s;
+}
+
+bool stream_queue(Device& d, Source s, std::span<const int16_t> stereo, int32_t rate) {
+  if (!s || stereo.size() < 2 || rate <= 0) return false;
+  use(d);
+  release_played(s);
+  alGetError();
+  ALuint b = 0;
+  alGenBuffers(1, &b);
+  if (alGetError() != AL_NO_ERROR) return false;
+  alBufferData(b, AL_FORMAT_STEREO16, stereo.data(), static_cast<ALsizei>((stereo.size() & ~size_t{1}) * 2), rate);
+  alSourceQueueBuffers(s, 1, &b);
+  if (alGetError() != AL_NO_ERROR) {
+    alDeleteBuffers(1, &b);
+    return false;
+  }
+  ALint state = 0;
+  alGetSourcei(s, AL_SOURCE_STATE, &state);
+  if (state != AL_PLAYING) alSourcePlay(s);
+  return true;
+}
+
+int32_t stream_pending(Device& d, Source s) {
+  if (!s) return 0;
+  use(d);
+  release_played(s);
+  ALint queued = 0;
+  alGetSourcei(s, AL_BUFFERS_QUEUED, &queued);
+  return queued;
+}
+
+void stream_release(Device& d, Source s) {
+  if (!s) return;
+  use(d);
+  alSourceStop(s);
+  release_played(s);  // a stopped source counts every piece as played
+  alSourcei(s, AL_BUFFER, 0);
+  alDeleteSources(1, &s);
+}
+
+}  // namespace korva::audio

@@ -56,6 +56,17 @@ void source_distances(Device& d, Source s, double reference, double maximum);
 // A listener-relative source at the origin: heard at full level in both ears, unpositioned.
 void source_head_relative(Device& d, Source s, bool relative);
 
+// Streams: a listener-relative source that plays pieces of 16-bit stereo one after another
+// (the sound of a video). Pieces are queued behind each other and released once played.
+Source stream_create(Device& d);
+// Queues a piece (interleaved left, right at rate) and starts the source again when it had run
+// dry. False when it cannot be queued.
+bool stream_queue(Device& d, Source s, std::span<const int16_t> stereo, int32_t rate);
+// Releases the pieces already played; returns how many are still waiting or playing.
+int32_t stream_pending(Device& d, Source s);
+// Stops the stream and releases the source with every piece it holds.
+void stream_release(Device& d, Source s);
+
 void listener_position(Device& d, double x, double y, double z);
 // at: where the listener looks, up: its top; both in scene axes.
 void listener_orientation(Device& d, const double at[3], const double up[3]);
