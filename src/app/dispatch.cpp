@@ -1,6 +1,7 @@
 // The mode dispatcher: "runmode.ini" chooses one mode; the dispatcher prepares the project
 // state, runs the mode, saves what the mode changed, and returns to shutdown.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/app.h"
@@ -46,6 +47,9 @@ ModeRow mode_row(int32_t mode) {
   return {mode, true, false, nullptr};
 }
 
+// The resource kind of the background images the 3D background tool offers.
+constexpr int32_t kBackgroundImages = -7;
+
 void lower_current_element(Model& m) {
   if (m.current > m.last_index) m.current = m.last_index < 0 ? 0 : m.last_index;
 }
@@ -63,11 +67,61 @@ void run_display_area_tool(App& app) {
 // Mode 15: an image for the 3D background, its repetitions and the background band. Returns
 // whether an image was picked (only then is anything saved).
 bool run_background_tool(App& app) {
-  // Picking the image needs the file browser, which this build does not have yet: without a
-  // pick nothing changes and nothing is saved.
-  std::fprintf(stderr, "korva: the file browser is not available in this build yet; "
-                       "the 3D background stays as it is\n");
-  return false;
+  if (!app.gui) return false;
+  Gui& g = *app.gui;
+  ProjectSettings& p = app.model->project;
+  PreviewDevice device{&app.devices, &app.gl};
+  const std::string picked =
+      browse_resources(g, p.background.view(), kBackgroundImages, "Select 3D background image", &device);
+  if (picked.empty()) return false;
+  str_set(p.background, picked);
+  p.repetitions = ask_background_repetitions(g, p.repetitions);
+  BackgroundBand band{p.screen_p, p.screen_q, p.screen_r};
+  background_band_editor(g, band);
+  p.screen_p = band.top;
+  p.screen_q = band.bottom;
+  p.screen_r = band.layout;
+  return true;
+}
+
+// The choosers on their own (KORVA_CHOOSER, set by "korva-go browse"): mode 10 opens the named
+// chooser on KORVA_CHOOSER_FOLDER (or its usual folder) and prints the chosen path on stdout.
+struct ChooserRow {
+  const char* name;
+  int32_t kind;        // resource kind of the browser
+  const char* folder;  // below the base folder
+};
+constexpr int32_t kProjectBrowser = 1000, kFileList = 1001;
+constexpr ChooserRow kChoosers[] = {
+    {"images", -1, "images/"},      {"backgrounds", -7, "bckgrnds/"}, {"sprites", 5, "sprites/"},
+    {"visuals", 11, "visuals/"},    {"models", -4, "3dsfiles/"},      {"cameras", 0, "cameras/"},
+    {"brains", -5, "brains/"},      {"elements", -3, "elements/"},    {"projects", kProjectBrowser, ""},
+    {"files", kFileList, ""},
+};
+
+void run_chooser_on_its_own(App& app, std::string_view name) {
+  const ChooserRow* row = nullptr;
+  for (const ChooserRow& r : kChoosers)
+    if (name == r.name) row = &r;
+  if (!row || !app.gui) {
+    std::fprintf(stderr, "korva: there is no chooser named %.*s\n", int(name.size()), name.data());
+    app.exit_status = kStatusNoMode;
+    return;
+  }
+  const char* given = std::getenv("KORVA_CHOOSER_FOLDER");
+  std::string folder = given && *given ? std::string(given) : std::string(app.core->base_folder->view()) + row->folder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  std::string chosen;
+  if (row->kind == kProjectBrowser) {
+    chosen = browse_projects(*app.gui, *app.model);
+    write_editor_state(*app.core, *app.model);  // the kit and page the user left on
+  } else if (row->kind == kFileList) {
+    chosen = choose_file(*app.gui, folder, "*.*");
+  } else {
+    PreviewDevice device{&app.devices, &app.gl};
+    chosen = browse_resources(*app.gui, folder, row->kind, std::string("Select ") + row->name, &device);
+  }
+  if (!chosen.empty()) std::printf("%s\n", chosen.c_str());
 }
 
 }  // namespace
@@ -136,6 +190,8 @@ void dispatch(App& app) {
     run_display_area_tool(app);
   } else if (rm.mode == kBackgroundTool) {
     save = run_background_tool(app);
+  } else if (rm.mode == kNothing) {
+    if (const char* chooser = std::getenv("KORVA_CHOOSER"); chooser && *chooser) run_chooser_on_its_own(app, chooser);
   }
 
   if (save && rm.mode != kPlayer) {

@@ -6,6 +6,9 @@
 // a dialog is not caught up in game frames.
 #include "editors/dialog_keywords.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -33,6 +36,8 @@ namespace korva {
 namespace {
 
 constexpr std::string_view kRuntimeErrorCaption = "Runtime Error";
+constexpr std::string_view kFileBoxLiteral =
+    "First parameter of FILE_BOX() instruction must be a string variable, not a constant string.";
 constexpr std::string_view kInputBoxLiteral =
     "Second parameter of INPUT_BOX() instruction must be a string variable, not a constant "
     "string.";
@@ -893,7 +898,126 @@ std::vector<std::string_view> list_entries(System& s, int32_t items, int32_t cou
   return entries;
 }
 
+// ---- The file dialog ----
+
+// The filter's (description, pattern) pairs: separated by NUL characters, or by "|" in a text
+// that has none (brain literals cannot hold a NUL).
+std::vector<std::pair<std::string, std::string>> filter_pairs(std::string_view filter) {
+  const char separator = filter.find('\0') != std::string_view::npos ? '\0' : '|';
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start < filter.size()) {
+    size_t end = filter.find(separator, start);
+    if (end == std::string_view::npos) end = filter.size();
+    parts.emplace_back(filter.substr(start, end - start));
+    start = end + 1;
+  }
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2)
+    if (!parts[i + 1].empty()) pairs.emplace_back(parts[i], parts[i + 1]);
+  return pairs;
+}
+
+bool is_folder(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A save may replace a file only where it can write.
+bool writable_target(const std::string& path) {
+  if (access(path.c_str(), F_OK) == 0) return access(path.c_str(), W_OK) == 0;
+  const size_t cut = path.rfind('/');
+  const std::string folder = cut == std::string::npos ? "." : path.substr(0, cut + 1);
+  return access(folder.c_str(), W_OK) == 0;
+}
+
+// The file list inside the dialogs' frame: a path, or empty when none was chosen.
+std::string file_dialog(System& s, std::string initial, bool save, std::string_view filter) {
+  Gui* g = s.gui;
+  if (!g) {
+    echo(s, save ? "Save file" : "Open file");
+    return {};
+  }
+  const auto pairs = filter_pairs(filter);
+  const std::string pattern = pairs.empty() ? std::string("*.*") : pairs.front().second;
+  if (!initial.empty() && initial.back() == '\\') initial += pattern;
+  std::replace(initial.begin(), initial.end(), '\\', '/');
+  const std::string base(s.core && s.core->base_folder ? s.core->base_folder->view() : std::string_view());
+  if (!initial.empty() && initial.front() != '/') initial = base + (initial.starts_with("./") ? initial.substr(2) : initial);
+  std::string folder = initial, name;
+  if (!is_folder(initial)) {
+    const size_t cut = initial.rfind('/');
+    folder = cut == std::string::npos ? base : initial.substr(0, cut + 1);
+    name = cut == std::string::npos ? initial : initial.substr(cut + 1);
+  }
+  if (name.find_first_of("*?") != std::string::npos) name.clear();
+  FileListOptions o;
+  o.mask = pattern;
+  o.save = save;
+  o.proposed_name = name;
+  if (save) o.heading = "Click a file name, or New name to type one";
+  if (!pairs.empty() && !pairs.front().first.empty()) o.heading += "  (" + pairs.front().first + ")";
+
+  echo(s, std::string(save ? "Save file: " : "Open file: ") + folder + pattern);
+  DialogFrame frame(s);
+  // The run's script is timed in loop frames: the list takes the events of one time per pass.
+  const std::function<void()> own_pump = g->io.pump;
+  if (!own_pump && g->script && g->input) {
+    g->io.pump = [g] {
+      if (g->screen && g->core->frame.screen != g->screen && platform::screen_pump(*g->screen))
+        platform::screen_sample_mouse(*g->screen);
+      pump(*g->core);
+      InputScript& script = *g->script;
+      if (!input_script_done(script))
+        feed_input_script(script, *g->input, script.events[script.next].time, display_width(*g),
+                          display_height(*g));
+    };
+  }
+  std::string chosen;
+  while (true) {
+    chosen = choose_file(*g, folder, o);
+    if (chosen.empty()) break;
+    folder = chosen.substr(0, chosen.rfind('/') + 1);
+    if (!save) {
+      if (access(chosen.c_str(), R_OK) == 0) break;  // the open dialog wants an existing file
+      continue;
+    }
+    const std::string shown = chosen.substr(chosen.rfind('/') + 1);
+    if (!writable_target(chosen)) {
+      gui_message_box(*g, shown + " is read-only.|Choose another name.", " OK ", "");
+      if (gui_input_exhausted(*g)) {
+        chosen.clear();
+        break;
+      }
+      continue;
+    }
+    if (access(chosen.c_str(), F_OK) != 0) break;
+    if (gui_message_box(*g, shown + " already exists.|Do you want to replace it?", " NO! ", " YES ") == 2) break;
+    if (gui_input_exhausted(*g)) {
+      chosen.clear();
+      break;
+    }
+  }
+  g->io.pump = own_pump;
+  return chosen;
+}
+
 }  // namespace
+
+int32_t file_box(System& s, int32_t block, int32_t save, int32_t filter) {
+  if (free_block_handle(s, block) || free_block_handle(s, filter)) return 0;
+  if (block < 0 || block >= kBlockEntries || !s.blocks) {
+    runtime_error_box(s, kFileBoxLiteral);
+    return 0;
+  }
+  std::string_view current;
+  block_text(*s.blocks, block, current);
+  const std::string chosen = file_dialog(s, std::string(current), save != 0, text_argument(s, filter));
+  if (chosen.empty()) return 0;
+  const size_t limit = static_cast<size_t>(std::max(0, s.blocks->entry[block].size - 1));
+  block_text_set(s, block, std::string_view(chosen).substr(0, std::min(chosen.size(), limit)));
+  return -1;
+}
 
 int32_t msg_box(System& s, int32_t text, int32_t icon, int32_t default_button, int32_t buttons) {
   if (free_block_handle(s, text)) return 0;
@@ -987,7 +1111,8 @@ void connect_dialog_hooks(System& s) {
 void bind_dialog_keywords(KeywordBindings& b) {
   static const KeywordBinding kEntries[] = {
       {"msg_box", keyword_routine<msg_box>},     {"input_box", keyword_routine<input_box>},
-      {"list_box", keyword_routine<list_box>},   {"clear", keyword_routine<clear>},
+      {"list_box", keyword_routine<list_box>},   {"file_box", keyword_routine<file_box>},
+      {"clear", keyword_routine<clear>},
       {"str_input", keyword_routine<str_input>}, {"str_input_set", keyword_routine<str_input_set>},
   };
   bind_all(b, kEntries);

@@ -23,6 +23,12 @@ int32_t input_box(System& s, int32_t prompt, int32_t block, int32_t style);
 // the chosen entry's index (OK) or -1 (Cancel, or no entry chosen).
 int32_t list_box(System& s, int32_t title, int32_t items, int32_t selection, int32_t count,
                  int32_t style);
+// The file list as an open (save = 0) or save dialog. The block holds the first folder or file
+// name and takes the chosen path (cut to its size - 1); a text ending in "\\" gets the filter's
+// first pattern. The filter is (description, pattern) pairs separated by NUL or "|"; the first
+// pattern (";" between several) chooses the files listed. Open lists existing files only; save
+// asks before replacing a file and refuses read-only targets. -1 when a file was chosen, else 0.
+int32_t file_box(System& s, int32_t block, int32_t save, int32_t filter);
 
 // Empties the key queue and the typed text, and forgets the last key and the wheel.
 void clear(System& s);

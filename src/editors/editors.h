@@ -4,10 +4,19 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editors/gui.h"
 
 namespace korva {
+
+struct Model;
+namespace platform {
+struct Devices;
+}
+namespace gl {
+struct Device;
+}
 
 // ---- Display-area tool (mode 14) ----
 // Lets the user drag the up-left and down-right corners of a 640 x 480 rectangle; Enter or
@@ -29,6 +38,35 @@ struct BackgroundBand {
 // F1 and F2 step through the layouts (wrapping); a click moves the nearer row (the top row
 // stays at least 7 rows above the bottom one); Escape ends and keeps the values.
 void background_band_editor(Gui& g, BackgroundBand& band);
+
+// ---- Resource browser ----
+// The 3D device that renders previews of visuals and models; without one (or when it cannot be
+// made current) those cells show their names only.
+struct PreviewDevice {
+  platform::Devices* devices = nullptr;
+  gl::Device* gl = nullptr;
+};
+constexpr int32_t kPreviewWidth = 160, kPreviewHeight = 120;
+// The mask of a resource kind ("*.bmp" for the unknown ones).
+std::string_view resource_mask(int32_t kind);
+// Renders a visual (.v3d) or a model (.3ds, .x) into width x height RGB bytes, framed by a
+// small camera and lit from the upper left. False when the file gives nothing to draw or the
+// device is not there.
+bool render_model_preview(PreviewDevice& device, std::string_view path, int32_t width, int32_t height,
+                          std::vector<uint8_t>& rgb);
+// Draws the preview of one resource file into the cell at (x, y), 160 x 120 pixels, with its
+// label; a file that cannot be shown gets the default preview (a crossed cell).
+void draw_resource_preview(Gui& g, PreviewDevice* device, std::string_view path, int32_t kind,
+                           int32_t x, int32_t y);
+// The modal 3 x 3 browser of the kind's files in start_path's folder: folder + chosen name, or
+// an empty text when the user leaves.
+std::string browse_resources(Gui& g, std::string_view start_path, int32_t kind, std::string_view title,
+                             PreviewDevice* device = nullptr);
+
+// ---- Project browser ----
+// The resource kits and their projects page by page (kit and page indices in the editor
+// state): the chosen project's path (kit folder + file name), or an empty text.
+std::string browse_projects(Gui& g, Model& m);
 
 // ---- Reports around an editor run ----
 // The exit-code report: nothing for -1 and the stop code 0x80000000.

@@ -200,6 +200,45 @@ int32_t gui_message_box(Gui& g, std::string_view text, std::string_view left_lab
 std::string gui_input_box(Gui& g, int32_t min_width, std::string_view initial_text,
                           std::string_view prompt);
 
+// ---- File list (the chooser every editor and file_box picks files with) ----
+// One entry of a chooser's folder listing: the name as it is on disk.
+struct FileListEntry {
+  std::string name;
+  int64_t size = 0;
+  bool folder = false;
+};
+// Lists folder: its sub-folders first, then the files that match one of the ";"-separated
+// patterns of mask ("*" and "?", any letter case), each group sorted without regard to case.
+// Entries that cannot be examined (broken links, link loops) are left out. False, with out
+// empty, when the folder cannot be read.
+bool list_chooser_folder(std::string_view folder, std::string_view mask,
+                         std::vector<FileListEntry>& out);
+// Whether name matches one of the ";"-separated patterns of mask, without regard to case.
+bool mask_matches(std::string_view mask, std::string_view name);
+// The parent of a folder written with a trailing "/" ("/" stays "/").
+std::string parent_folder(std::string_view folder);
+// The roots the file list offers beside "..": "/", the home folder, the installation's base
+// folder and every mounted volume below /media and /mnt, with their short labels.
+struct FileListRoot {
+  std::string label;
+  std::string folder;
+};
+std::vector<FileListRoot> file_list_roots(const Gui& g);
+
+struct FileListOptions {
+  std::string mask = "*.*";
+  std::string heading = "Click any file name to confirm";
+  // Saving: a "New name" button (and Enter) asks for a name to save under, proposing this.
+  bool save = false;
+  std::string proposed_name;
+  // The buttons beside ".."; empty: file_list_roots.
+  std::vector<FileListRoot> roots;
+};
+// The modal file list: returns the chosen file's path (folder + name), or an empty text when
+// the user leaves (Escape, the close box, or no more input headless).
+std::string choose_file(Gui& g, std::string_view folder, std::string_view mask);
+std::string choose_file(Gui& g, std::string_view folder, const FileListOptions& options);
+
 // The skin's colours.
 int32_t gui_skin_colour(const Gui& g, int32_t x, int32_t y = 0);
 

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/core.h"
 #include "model/instance_record.h"
@@ -244,5 +245,18 @@ void read_paths(Core& c, Model& m);         // "data/curpaths.ini" or the defaul
 bool write_paths(Core& c, const Model& m);
 void read_editor_state(Core& c, Model& m);  // the paths, then "korva.ini"
 bool write_editor_state(Core& c, const Model& m);  // "korva.ini", then the paths
+
+// ---- Resource kits and the erase rule ----
+// The text after the ";" of every leading comment line of a project file, trimmed and joined
+// with blanks, up to the first line without text after its ";".
+std::string project_description(std::string_view path);
+// The first line of the kit folder's "descrptn.txt", or "Resource description not found!".
+std::string kit_description(std::string_view kit_folder);
+// The kits below "projects/" of the base folder: its sub-folders' names, sorted.
+std::vector<std::string> resource_kits(std::string_view base_folder);
+// Deletes a resource file with what belongs to it: a project's companion ".col", or the
+// numbered further aspects ('walk_.pcx' takes 'walk_.002' to 'walk_.999' with it; a numbered
+// aspect 'walk_.005' takes itself and the later ones). Files already gone are not reported.
+void erase_resource(std::string_view path);
 
 }  // namespace korva

@@ -547,5 +547,73 @@ TEST(DialogGolden, ListBoxOverTheGame) {
   EXPECT_TRUE(taken);
 }
 
+// ---- file_box ----
+
+// The file list's first row, where a click chooses the first entry.
+std::string first_row_click(const Gui& g, int64_t t) {
+  const int32_t u = gui_text_width(g, "Mm0wW") / 5, h = std::max(4, gui_font_height(g) / 2);
+  const int32_t x = std::max((640 - 50 * u) / 2, 12 + std::max(16, std::min(8 * u, 640 - 50 * u - 36)) + 8);
+  return std::to_string(t) + " click " + std::to_string(x + 30) + " " + std::to_string((480 - 40 * h) / 2 + h) + "\n";
+}
+
+TEST(FileBox, OpenSaveAndTheTrailingBackslash) {
+  const struct {
+    const char* what;
+    int32_t save;
+    const char* start;   // below the folder; "\\" ends a folder
+    int32_t size;        // of the block
+    std::string (*script)(const Gui&);
+    int32_t answer;
+    const char* chosen;  // below the folder; "" keeps the block as it was
+  } cases[] = {
+      {"open: the first pattern after a trailing backslash", 0, "pics\\", 200,
+       [](const Gui& g) { return first_row_click(g, 1); }, -1, "pics/a.pcx"},
+      {"open: Escape keeps the block", 0, "pics\\", 200, [](const Gui&) { return std::string("1 key ESC\n"); }, 0, ""},
+      {"save over a file: YES", 1, "pics/", 200,
+       [](const Gui& g) { return first_row_click(g, 1) + "5 key DELETE\n"; }, -1, "pics/a.pcx"},
+      {"save over a file: Enter answers NO!", 1, "pics/", 200,
+       [](const Gui& g) { return first_row_click(g, 1) + "5 key RETURN\n8 key ESC\n"; }, 0, ""},
+      {"save under a new name", 1, "pics/old.pcx", 200,
+       [](const Gui&) { return std::string("1 key RETURN\n3 key BACKSPACE\n4 key BACKSPACE\n5 key BACKSPACE\n"
+                                           "6 key BACKSPACE\n7 key BACKSPACE\n8 key BACKSPACE\n9 key BACKSPACE\n"
+                                           "10 text new.pcx\n12 key RETURN\n"); },
+       -1, "pics/new.pcx"},
+  };
+  for (const auto& c : cases) {
+    DialogFixture f;
+    std::filesystem::create_directories(f.dir / "pics");
+    f.write("pics/a.pcx", {10});
+    f.write("pics/b.bmp", {66});
+    const std::string start = f.dir.string() + "/" + c.start;
+    const int32_t block = f.block(start, c.size);
+    f.script_input(c.script(f.gui));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(file_box(f.s, block, c.save, f.literal("Pictures|*.pcx|All files|*.*")), c.answer) << c.what;
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(f.text(block), *c.chosen ? (f.dir / c.chosen).string() : start) << c.what;
+  }
+}
+
+TEST(FileBox, ConstantsAndShortBlocks) {
+  DialogFixture f;
+  connect_dialog_hooks(f.s);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(file_box(f.s, f.literal("c:\\"), 0, f.literal("All|*.*")), 0);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find(
+                "First parameter of FILE_BOX() instruction must be a string variable, not a constant string."),
+            std::string::npos);
+  // The chosen path is cut to what the block holds.
+  DialogFixture g;
+  g.write("a.txt", {1});
+  // An empty block starts in the base folder.
+  str_set(*g.core->base_folder, g.dir.string() + "/");
+  const int32_t block = g.block("", 12);
+  g.script_input(first_row_click(g.gui, 1));
+  EXPECT_EQ(file_box(g.s, block, 0, g.literal("Texts|*.txt")), -1);
+  const size_t room = size_t(g.blocks->entry[block].size - 1);
+  EXPECT_LT(room, (g.dir / "a.txt").string().size());
+  EXPECT_EQ(g.text(block), (g.dir / "a.txt").string().substr(0, room));
+}
+
 }  // namespace
 }  // namespace korva::test

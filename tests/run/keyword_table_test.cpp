@@ -36,8 +36,8 @@ const std::set<std::string>& later_families() {
       // network sessions
       "machine_number_set", "machine_number", "machine_status", "network_mismatch", "network_mode",
       "machine_element_find", "machine_element", "host", "str_send", "str_poll",
-      // saved games, the file browser
-      "save", "save_x", "resume", "resume_x", "file_box",
+      // saved games
+      "save", "save_x", "resume", "resume_x",
   };
   return names;
 }

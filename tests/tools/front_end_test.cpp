@@ -66,6 +66,8 @@ TEST(FrontEnd, RejectsWhatItCannotRun) {
       {"--frames", "0", "run", "demo"},   // frames must be positive
       {"--dir"},                          // value missing
       {"--colour", "run", "demo"},        // unknown option
+      {"browse"},                         // what to browse missing
+      {"browse", "visuals", "a", "b"},    // too many
   };
   for (const auto& args : bad) {
     Request r;
@@ -81,6 +83,18 @@ TEST(FrontEnd, RejectsWhatItCannotRun) {
   EXPECT_FALSE(parse_command_line({"run", "--help"}, r, error, help));
   EXPECT_TRUE(help);
   EXPECT_NE(std::string(help_text()).find("runmode.ini"), std::string::npos);
+}
+
+TEST(FrontEnd, BrowseOpensAChooserInModeTen) {
+  Request r;
+  std::string error;
+  bool help = false;
+  ASSERT_TRUE(parse_command_line({"--dir", "/inst", "browse", "visuals", "/data/vis"}, r, error, help)) << error;
+  EXPECT_EQ(r.mode, 10);
+  EXPECT_TRUE(r.project.empty());
+  const std::vector<std::pair<std::string, std::string>> expected = {{"KORVA_CHOOSER", "visuals"},
+                                                                     {"KORVA_CHOOSER_FOLDER", "/data/vis"}};
+  EXPECT_EQ(r.environment, expected);
 }
 
 TEST(FrontEnd, RunModeFileHasFiveCrLfLines) {

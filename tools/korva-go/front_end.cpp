@@ -89,6 +89,10 @@ const char* help_text() {
          "  rename                    open the animation rename tools\n"
          "  play                      play the stand-alone folder (korvaexe/)\n"
          "  mode N [PROJECT [ELEMENT]]  start any mode by its number\n"
+         "  browse WHAT [FOLDER]      open a chooser on its own and print the chosen path:\n"
+         "                            images, backgrounds, sprites, visuals, models, cameras,\n"
+         "                            brains, elements (the resource browser), projects (the\n"
+         "                            project browser) or files (the file list)\n"
          "\n"
          "PROJECT is a .prj file, or a name under projects/ (\"demo\" means\n"
          "projects/demo/demo.prj). ELEMENT is an element's number, counted from 0.\n"
@@ -185,6 +189,16 @@ bool parse_command_line(const std::vector<std::string>& args, Request& request, 
     }
     r.play = true;
     r.mode = 0;
+  } else if (command == "browse") {
+    // Mode 10 does nothing of its own; KORVA_CHOOSER makes it open the chooser.
+    if (rest.empty() || rest.size() > 2) {
+      error = "browse needs what to browse, and may take a folder";
+      return false;
+    }
+    r.mode = 10;
+    r.environment.emplace_back("KORVA_CHOOSER", rest[0]);
+    if (rest.size() == 2) r.environment.emplace_back("KORVA_CHOOSER_FOLDER", fs::absolute(rest[1]).lexically_normal().string());
+    rest.clear();
   } else if (command == "mode") {
     if (rest.empty() || !parse_int(rest[0], r.mode) || r.mode < 0) {
       error = "mode needs a mode number";
