@@ -29,13 +29,13 @@ constexpr ModeRow kModes[] = {
     {kEditorRun, true, false, nullptr},
     {kCollisionEditor, true, true, "collision channel editor"},
     {kVirtualEditor, true, true, "virtual editor"},
-    {kParameterEditor, true, true, "element parameter editor"},
+    {kParameterEditor, true, true, nullptr},
     {kBuilder, false, false, "self-executable editor"},
     {kVisualEditor, false, false, "visual editor"},
     {kExplosionGenerator, false, false, "explosion generator"},
     {kRenameTools, false, false, "animation rename tools"},
     {kNothing, false, false, nullptr},
-    {kBrainEditor, true, true, "brain editor"},
+    {kBrainEditor, true, true, nullptr},
     {kDisplayArea, true, true, nullptr},
     {kBackgroundTool, true, true, nullptr},
 };
@@ -186,6 +186,10 @@ void dispatch(App& app) {
   } else if (rm.mode == kEditorRun) {
     editor_run(app);
     if (app.brain->brain_error) app.exit_status = kStatusBrainError;
+  } else if (rm.mode == kBrainEditor) {
+    run_brain_editing(app);
+  } else if (rm.mode == kParameterEditor) {
+    run_parameter_editor(app);
   } else if (rm.mode == kDisplayArea) {
     run_display_area_tool(app);
   } else if (rm.mode == kBackgroundTool) {

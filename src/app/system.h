@@ -62,5 +62,9 @@ struct App {
 void app_wire(App& app);
 // Mode 1: the run marker, the run, the exit-code and recorded-track reports.
 void editor_run(App& app);
+// Mode 13: the current element's brain in the brain editor, compiled when the user leaves.
+void run_brain_editing(App& app);
+// Mode 5: the parameter panel of the current element.
+void run_parameter_editor(App& app);
 
 }  // namespace korva

@@ -161,8 +161,22 @@ InputScript parse_input_script(std::string_view text, std::vector<std::string>& 
   return s;
 }
 
+namespace {
+
+// Whether the event puts an entry into the key queue.
+bool queues_key(const InputEvent& e) {
+  return e.kind == InputEventKind::Character || (e.kind == InputEventKind::KeyDown && e.b == 0);
+}
+
+bool key_queue_full(const Input& in) { return (in.write + 1) % kKeyQueueEntries == in.read; }
+
+}  // namespace
+
 void feed_input_script(InputScript& s, Input& in, int64_t now, int32_t width, int32_t height) {
   while (s.next < s.events.size() && s.events[s.next].time <= now) {
+    // A full key queue would drop the key (and wrap onto the keys waiting): the rest of the
+    // script waits until the queue has been read, so that long typed texts arrive whole.
+    if (queues_key(s.events[s.next]) && key_queue_full(in)) break;
     const InputEvent& e = s.events[s.next++];
     switch (e.kind) {
       case InputEventKind::KeyDown: input_key_down(in, e.a, e.b != 0); break;

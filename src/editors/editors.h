@@ -78,4 +78,121 @@ void report_recorded_track(Core& c, int64_t recorded_bytes);
 // empty when the user aborted.
 std::string save_recorded_track_as(Gui& g, std::string_view current_track_path);
 
+// ---- Brain text editor ----
+// The text is held with lines ended by a single carriage return, limited by the undo store.
+constexpr int32_t kEditorTextLimit = 65520;
+constexpr int32_t kEditorColumns = 80, kEditorRows = 40;
+constexpr int32_t kEditorFindLimit = 503;
+constexpr int32_t kEditorClipLimit = 65535;
+constexpr int32_t kEditorUndoSlots = 8;
+
+// How the editor was left; the edited text has been written back in every case.
+enum EditorExit : int32_t {
+  kEditorEscape = 0, kEditorSaveAs = 1, kEditorLoad = 2, kEditorHelp = 255,
+  kEditorContinue = -1,  // editor_key: the editing goes on
+};
+
+// What outlives one editing: the clipboard store and the find text.
+struct TextEditorStore {
+  bool clip_tagged = false;
+  std::string clip;
+  std::string find;
+  int32_t find_width = 0, find_height = 0;
+  GuiFont font;  // the fixed-width font of the grid ("editor.fnt"); empty: the panel font
+};
+
+struct EditorSnapshot {
+  int32_t top = 0, col = 0, row = 0;
+  std::string text;
+};
+
+// One editing: the text, the view (its top line), the cursor and the selection end on the
+// 80 x 40 grid, the undo ring.
+struct TextEditor {
+  std::string text;
+  int32_t top = 0;
+  int32_t col = 0, row = 0;
+  int32_t sel_col = 0, sel_row = 0;
+  std::vector<EditorSnapshot> ring;  // oldest first, at most kEditorUndoSlots
+  int32_t at = 0;                    // the snapshot restored last; ring.size() when newer
+  int32_t error_line = 0;            // a file line (from 1) shown highlighted, 0 for none
+  TextEditorStore* store = nullptr;
+  Core* core = nullptr;              // for the messages; may be null
+};
+
+// The opening rules: tabs become three spaces, carriage returns and space.."z" stay, a line feed
+// ends a line unless it follows a carriage return, every other byte is dropped; a final carriage
+// return is added when missing and trailing spaces are removed from every line.
+std::string editor_text_from_bytes(std::string_view bytes);
+// The text as written to a file: every carriage return followed by a line feed.
+std::string editor_text_to_bytes(std::string_view text);
+// Why a file cannot be edited (too large, not text), or empty when it can.
+std::string editor_refusal(std::string_view bytes);
+// Starts an editing on a text (opening rules already applied): cursor, selection and view
+// reset, the first snapshot taken.
+void editor_start(TextEditor& ed, std::string text, TextEditorStore& store);
+// One key: scan code, its character (0 for none) and the modifiers of read_modifiers (Shift 3,
+// Ctrl 4, Alt 8). Returns an EditorExit code when the key ends the editing, else
+// kEditorContinue.
+int32_t editor_key(TextEditor& ed, int32_t scan, int32_t character, int32_t modifiers);
+void editor_wheel(TextEditor& ed, int32_t lines);
+// A press of the left button on a cell, and a drag to another cell with the button held.
+void editor_click(TextEditor& ed, int32_t x, int32_t y);
+void editor_drag(TextEditor& ed, int32_t x, int32_t y);
+// Shift released: the selection collapses onto the cursor.
+void editor_collapse(TextEditor& ed);
+bool editor_has_selection(const TextEditor& ed);
+std::string editor_selection(const TextEditor& ed);
+// The line number the status strip shows (from 1).
+int32_t editor_line_number(const TextEditor& ed);
+// Draws the editing screen; `frame` chooses the status strip's help text.
+void editor_draw(Gui& g, const TextEditor& ed, int64_t frame);
+
+// Edits the file at path full screen and writes it back on leaving; returns an EditorExit
+// code. A file that cannot be edited is refused with a message and left untouched (0).
+// error_line (from 1) is shown highlighted.
+int32_t brain_editor(Gui& g, std::string_view path, TextEditorStore& store, int32_t error_line = 0);
+// The note after a test run of how the project ends as a stand-alone level.
+void show_exit_option(Core& c, int32_t code);
+
+// ---- Brain headers and element parameters ----
+// The header signature of a brain text; user_lines (when given) receives the count of "user"
+// lines.
+uint32_t header_signature_of_text(std::string_view text, int32_t* user_lines = nullptr);
+// Of a brain file: 0 when it is missing.
+uint32_t header_signature(Core& c, std::string_view path);
+// The element configuration (field 35) a brain text gives: count, then type/value/offset.
+std::string configuration_from_text(std::string_view text);
+// Rebuilds field 35 of the element from its brain file.
+void configure_from_header(Core& c, int32_t element);
+// When the brain's signature differs from field 40: the notice (brains with "user" lines), the
+// configuration rebuilt, field 40 set, fields 45 and 46 reset. Returns true when it differed.
+bool check_header(Core& c, int32_t element);
+// The brain's description: the comments of its first lines, joined with blanks.
+std::string brain_description(std::string_view text);
+// The help text of the n-th "user" parameter (from 0) of a brain text / the element's brain.
+std::string parameter_help_of_text(std::string_view text, int32_t n);
+std::string parameter_help(Core& c, int32_t element, int32_t n);
+// Draws the description word-wrapped into a box, cut with "..." when it does not fit.
+void brain_description_box(Gui& g, std::string_view path, const GuiRect& box);
+
+// The file list brains are chosen with (the file browser's; tests put their own in): the chosen
+// path, or empty text when nothing was chosen.
+using ChooseFileFn = std::string (*)(Gui& g, std::string_view folder, std::string_view mask);
+extern ChooseFileFn choose_file_hook;
+// The element chooser for type-1 parameters: the chosen element index, or -1. Unset, the
+// element's number is asked for with the input box.
+using ChooseElementFn = int32_t (*)(Gui& g, int32_t current);
+extern ChooseElementFn choose_element_hook;
+
+// Offers another brain for the element through the file list; on a choice the brain is taken
+// into the project, field 4 set and, when the header differs, the configuration rebuilt and the
+// parameter panel opened. Returns true when a brain was chosen.
+bool select_brain(Gui& g, Model& m, int32_t element);
+// Copies the element's brain to a new name under "brains/", asking for the name; returns the
+// new path, empty when nothing was saved.
+std::string save_brain_as(Gui& g, int32_t element);
+// The parameter panel of an element; Escape closes it and stores its position.
+void parameter_panel(Gui& g, Model& m, int32_t element);
+
 }  // namespace korva

@@ -203,6 +203,13 @@ bool image_load_rgb(const std::string& path, std::vector<uint8_t>& rgb, int32_t&
 bool image_decode_rgb(const uint8_t* data, int64_t size, std::vector<uint8_t>& rgb, int32_t& width,
                       int32_t& height);
 
+// ---- Clipboard (korva_platform_window) ----
+
+// The system clipboard through SDL while SDL's video is running, otherwise a store inside the
+// process, so that copy and paste work headless and in tests too. Text is plain bytes.
+void clipboard_set_text(std::string_view text);
+std::string clipboard_get_text();
+
 // ---- Time ----
 
 void sleep_ms(int32_t ms);

@@ -129,6 +129,22 @@ TEST_F(InputTest, ScriptedInputGoesThroughTheSameHandlers) {
   EXPECT_TRUE(input_script_done(s));
 }
 
+TEST_F(InputTest, ScriptedTextLongerThanTheQueueWaitsForIt) {
+  std::vector<std::string> errors;
+  auto s = parse_input_script("1 text abcdefghijklmnopqrstuvwxyz\n1 mouse 5 6\n2 key ESC\n", errors);
+  ASSERT_TRUE(errors.empty());
+  feed_input_script(s, in, 2, 640, 480);
+  std::string typed;
+  for (std::string k = next(); !k.empty(); k = next()) typed += k;
+  EXPECT_EQ(typed, "abcdefghijklmno") << "fifteen fit; the rest waits";
+  EXPECT_EQ(in.mouse_x, 0) << "later events wait too, in order";
+  feed_input_script(s, in, 2, 640, 480);
+  for (std::string k = next(); !k.empty(); k = next()) typed += k;
+  EXPECT_EQ(typed, "abcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ(in.mouse_x, 5);
+  EXPECT_EQ(in.last_key, 1) << "Escape came after the text";
+}
+
 TEST_F(InputTest, ScriptedMouseArrivesLikeASampledOne) {
   struct Case {
     int32_t x, y, buttons, width, height, expect_x, expect_y;

@@ -529,6 +529,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   fonts.files.push_back(file("data/font.fnt", make_fnt(face)));
   face.set_pixel_size(11);
   fonts.files.push_back(file("data/font8.fnt", make_fnt(face)));
+  if (Bytes editor = make_editor_fnt(); !editor.empty()) fonts.files.push_back(file("data/editor.fnt", std::move(editor)));
   groups.push_back(std::move(fonts));
 
   FileGroup images{"images", {}};

@@ -138,6 +138,23 @@ std::string find_font_file(bool bold) {
   return {};
 }
 
+std::string find_mono_font_file() {
+  for (const char* path : {"/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+                           "/usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf"}) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) return path;
+  }
+  return {};
+}
+
+Bytes make_editor_fnt() {
+  Typeface mono;
+  const std::string path = find_mono_font_file();
+  if (path.empty() || !mono.open(path)) return {};
+  mono.set_pixel_size(13);  // 8 pixels a character, the editor's column width
+  return make_fnt(mono);
+}
+
 Bytes make_fnt(const Typeface& face) {
   Bytes b;
   put_text(b, "KFNT");

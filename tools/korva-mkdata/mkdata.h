@@ -114,6 +114,11 @@ class Typeface {
 
 // The first usable free font of the system (DejaVu Sans, then Liberation Sans); empty if none.
 std::string find_font_file(bool bold = false);
+// A fixed-width face (DejaVu Sans Mono or Liberation Mono); empty when none is installed.
+std::string find_mono_font_file();
+// The brain editor's grid font ("data/editor.fnt"): fixed width, 8 pixels a character; empty
+// bytes when no fixed-width face is installed (the editor then uses the panel font).
+Bytes make_editor_fnt();
 
 // Our bitmap font file (".fnt"): see docs/file-formats.md.
 Bytes make_fnt(const Typeface& face);
