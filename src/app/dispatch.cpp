@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/app.h"
-#include "editors/editors.h"
+#include "builder/builder.h"
 #include "model/model.h"
 
 namespace korva {
@@ -35,8 +35,8 @@ constexpr ModeRow kModes[] = {
     {kRenameTools, false, false, "animation rename tools"},
     {kNothing, false, false, nullptr},
     {kBrainEditor, true, true, "brain editor"},
-    {kDisplayArea, true, true, nullptr},
-    {kBackgroundTool, true, true, nullptr},
+    {kDisplayArea, true, true, "display-area tool"},
+    {kBackgroundTool, true, true, "3D background tool"},
 };
 
 // Any other mode loads the project and does nothing else.
@@ -48,26 +48,6 @@ ModeRow mode_row(int32_t mode) {
 
 void lower_current_element(Model& m) {
   if (m.current > m.last_index) m.current = m.last_index < 0 ? 0 : m.last_index;
-}
-
-// Mode 14: field 37's rectangle edited by dragging its corners.
-void run_display_area_tool(App& app) {
-  Core& c = *app.core;
-  const int32_t e = app.model->current;
-  if (e < 0 || e > app.model->last_index || !app.gui) return;
-  std::string field(element_field(c, e, fld::kScreen).view());
-  std::string edited = display_area_tool(*app.gui, field);
-  element_field_set(c, e, fld::kScreen, edited);
-}
-
-// Mode 15: an image for the 3D background, its repetitions and the background band. Returns
-// whether an image was picked (only then is anything saved).
-bool run_background_tool(App& app) {
-  // Picking the image needs the file browser, which this build does not have yet: without a
-  // pick nothing changes and nothing is saved.
-  std::fprintf(stderr, "korva: the file browser is not available in this build yet; "
-                       "the 3D background stays as it is\n");
-  return false;
 }
 
 }  // namespace
@@ -89,7 +69,10 @@ void dispatch(App& app) {
   Core& c = *app.core;
   Model& m = *app.model;
   platform::screen_cursor_show(app.screen, false);
-  const RunMode rm = read_runmode(c);
+  RunMode rm = read_runmode(c);
+  // The player carries no editors: whatever "runmode.ini" says, it plays its folder.
+  if (app.player_only) rm = RunMode{};
+  app.runmode_project = rm.project;
 
   // No key pressed before the start may reach the mode.
   pump(c);
@@ -108,9 +91,17 @@ void dispatch(App& app) {
     str_cat(*c.temp_path, "temp.tmp");
     m.standalone = true;
     m.run_flag = true;
-    std::fprintf(stderr, "korva: no runmode.ini here, and the stand-alone player is not "
-                         "available in this build yet\n");
-    app.exit_status = kStatusNoMode;
+    // A folder with neither a level list nor a first level is no game at all: said on stderr
+    // rather than in a box that would wait for someone to answer it.
+    const std::string base(c.base_folder->view());
+    if (file_exists(c, base + "multilev.ini") || file_exists(c, base + "level001.prj")) {
+      run_level_chain(app.system);
+    } else {
+      std::fprintf(stderr, "korva: no runmode.ini and no stand-alone game (multilev.ini, level001.prj) in %s\n",
+                   base.c_str());
+      app.exit_status = kStatusNoGame;
+    }
+    m.run_flag = false;
   } else {
     str_set(*c.data_folder, *c.base_folder);
     str_cat(*c.data_folder, "data/");
@@ -138,17 +129,18 @@ void dispatch(App& app) {
   }
 
   bool save = row.saves;
-  if (row.name) {
+  const EditorMode editor = rm.mode > 0 && rm.mode < kModeCount ? app.editors[rm.mode] : nullptr;
+  if (rm.mode == kPlayer) {
+    save = false;
+  } else if (editor) {
+    save = editor(app) && save;
+  } else if (row.name) {
     std::fprintf(stderr, "korva: the %s is not available in this build yet\n", row.name);
     save = false;  // nothing was edited: leave the user's files as they are
     app.exit_status = kStatusNoMode;
   } else if (rm.mode == kEditorRun) {
     editor_run(app);
     if (app.brain->brain_error) app.exit_status = kStatusBrainError;
-  } else if (rm.mode == kDisplayArea) {
-    run_display_area_tool(app);
-  } else if (rm.mode == kBackgroundTool) {
-    save = run_background_tool(app);
   }
 
   if (save && rm.mode != kPlayer) {
