@@ -16,7 +16,13 @@ enum ExitStatus : int32_t {
   kStatusBadProject = 2,     // the project file is damaged: nothing was run or saved
   kStatusNoMode = 3,         // this build does not have the mode asked for
   kStatusBrainError = 4,     // the run went on, but a brain did not compile
+  kStatusNoGame = 5,         // no "runmode.ini" and no stand-alone game (level001.prj) here
+  kStatusBuildFailed = 6,    // the stand-alone game could not be built
 };
+
+// The editors and tools the program carries, by mode number; the player carries none. Each
+// returns whether what it changed is to be saved (where the mode table saves at all).
+void use_editor_modes(App& app);
 
 // The whole life of the process for a command line (the arguments joined by blanks), in the
 // start-up order: numbers, clock and pools, folders and tables, network, settings, window and

@@ -1,11 +1,10 @@
 // The mode dispatcher: "runmode.ini" chooses one mode; the dispatcher prepares the project
 // state, runs the mode, saves what the mode changed, and returns to shutdown.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "app/app.h"
-#include "editors/editors.h"
+#include "builder/builder.h"
 #include "model/model.h"
 
 namespace korva {
@@ -29,15 +28,15 @@ constexpr ModeRow kModes[] = {
     {kEditorRun, true, false, nullptr},
     {kCollisionEditor, true, true, "collision channel editor"},
     {kVirtualEditor, true, true, "virtual editor"},
-    {kParameterEditor, true, true, nullptr},
+    {kParameterEditor, true, true, "element parameter editor"},
     {kBuilder, false, false, "self-executable editor"},
     {kVisualEditor, false, false, "visual editor"},
     {kExplosionGenerator, false, false, "explosion generator"},
     {kRenameTools, false, false, "animation rename tools"},
     {kNothing, false, false, nullptr},
-    {kBrainEditor, true, true, nullptr},
-    {kDisplayArea, true, true, nullptr},
-    {kBackgroundTool, true, true, nullptr},
+    {kBrainEditor, true, true, "brain editor"},
+    {kDisplayArea, true, true, "display-area tool"},
+    {kBackgroundTool, true, true, "3D background tool"},
 };
 
 // Any other mode loads the project and does nothing else.
@@ -47,81 +46,8 @@ ModeRow mode_row(int32_t mode) {
   return {mode, true, false, nullptr};
 }
 
-// The resource kind of the background images the 3D background tool offers.
-constexpr int32_t kBackgroundImages = -7;
-
 void lower_current_element(Model& m) {
   if (m.current > m.last_index) m.current = m.last_index < 0 ? 0 : m.last_index;
-}
-
-// Mode 14: field 37's rectangle edited by dragging its corners.
-void run_display_area_tool(App& app) {
-  Core& c = *app.core;
-  const int32_t e = app.model->current;
-  if (e < 0 || e > app.model->last_index || !app.gui) return;
-  std::string field(element_field(c, e, fld::kScreen).view());
-  std::string edited = display_area_tool(*app.gui, field);
-  element_field_set(c, e, fld::kScreen, edited);
-}
-
-// Mode 15: an image for the 3D background, its repetitions and the background band. Returns
-// whether an image was picked (only then is anything saved).
-bool run_background_tool(App& app) {
-  if (!app.gui) return false;
-  Gui& g = *app.gui;
-  ProjectSettings& p = app.model->project;
-  PreviewDevice device{&app.devices, &app.gl};
-  const std::string picked =
-      browse_resources(g, p.background.view(), kBackgroundImages, "Select 3D background image", &device);
-  if (picked.empty()) return false;
-  str_set(p.background, picked);
-  p.repetitions = ask_background_repetitions(g, p.repetitions);
-  BackgroundBand band{p.screen_p, p.screen_q, p.screen_r};
-  background_band_editor(g, band);
-  p.screen_p = band.top;
-  p.screen_q = band.bottom;
-  p.screen_r = band.layout;
-  return true;
-}
-
-// The choosers on their own (KORVA_CHOOSER, set by "korva-go browse"): mode 10 opens the named
-// chooser on KORVA_CHOOSER_FOLDER (or its usual folder) and prints the chosen path on stdout.
-struct ChooserRow {
-  const char* name;
-  int32_t kind;        // resource kind of the browser
-  const char* folder;  // below the base folder
-};
-constexpr int32_t kProjectBrowser = 1000, kFileList = 1001;
-constexpr ChooserRow kChoosers[] = {
-    {"images", -1, "images/"},      {"backgrounds", -7, "bckgrnds/"}, {"sprites", 5, "sprites/"},
-    {"visuals", 11, "visuals/"},    {"models", -4, "3dsfiles/"},      {"cameras", 0, "cameras/"},
-    {"brains", -5, "brains/"},      {"elements", -3, "elements/"},    {"projects", kProjectBrowser, ""},
-    {"files", kFileList, ""},
-};
-
-void run_chooser_on_its_own(App& app, std::string_view name) {
-  const ChooserRow* row = nullptr;
-  for (const ChooserRow& r : kChoosers)
-    if (name == r.name) row = &r;
-  if (!row || !app.gui) {
-    std::fprintf(stderr, "korva: there is no chooser named %.*s\n", int(name.size()), name.data());
-    app.exit_status = kStatusNoMode;
-    return;
-  }
-  const char* given = std::getenv("KORVA_CHOOSER_FOLDER");
-  std::string folder = given && *given ? std::string(given) : std::string(app.core->base_folder->view()) + row->folder;
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  std::string chosen;
-  if (row->kind == kProjectBrowser) {
-    chosen = browse_projects(*app.gui, *app.model);
-    write_editor_state(*app.core, *app.model);  // the kit and page the user left on
-  } else if (row->kind == kFileList) {
-    chosen = choose_file(*app.gui, folder, "*.*");
-  } else {
-    PreviewDevice device{&app.devices, &app.gl};
-    chosen = browse_resources(*app.gui, folder, row->kind, std::string("Select ") + row->name, &device);
-  }
-  if (!chosen.empty()) std::printf("%s\n", chosen.c_str());
 }
 
 }  // namespace
@@ -130,7 +56,10 @@ void dispatch(App& app) {
   Core& c = *app.core;
   Model& m = *app.model;
   platform::screen_cursor_show(app.screen, false);
-  const RunMode rm = read_runmode(c);
+  RunMode rm = read_runmode(c);
+  // The player carries no editors: whatever "runmode.ini" says, it plays its folder.
+  if (app.player_only) rm = RunMode{};
+  app.runmode_project = rm.project;
 
   // No key pressed before the start may reach the mode.
   pump(c);
@@ -149,9 +78,17 @@ void dispatch(App& app) {
     str_cat(*c.temp_path, "temp.tmp");
     m.standalone = true;
     m.run_flag = true;
-    std::fprintf(stderr, "korva: no runmode.ini here, and the stand-alone player is not "
-                         "available in this build yet\n");
-    app.exit_status = kStatusNoMode;
+    // A folder with neither a level list nor a first level is no game at all: said on stderr
+    // rather than in a box that would wait for someone to answer it.
+    const std::string base(c.base_folder->view());
+    if (file_exists(c, base + "multilev.ini") || file_exists(c, base + "level001.prj")) {
+      run_level_chain(app.system);
+    } else {
+      std::fprintf(stderr, "korva: no runmode.ini and no stand-alone game (multilev.ini, level001.prj) in %s\n",
+                   base.c_str());
+      app.exit_status = kStatusNoGame;
+    }
+    m.run_flag = false;
   } else {
     str_set(*c.data_folder, *c.base_folder);
     str_cat(*c.data_folder, "data/");
@@ -179,23 +116,18 @@ void dispatch(App& app) {
   }
 
   bool save = row.saves;
-  if (row.name) {
+  const EditorMode editor = rm.mode > 0 && rm.mode < kModeCount ? app.editors[rm.mode] : nullptr;
+  if (rm.mode == kPlayer) {
+    save = false;
+  } else if (editor) {
+    save = editor(app) && save;
+  } else if (row.name) {
     std::fprintf(stderr, "korva: the %s is not available in this build yet\n", row.name);
     save = false;  // nothing was edited: leave the user's files as they are
     app.exit_status = kStatusNoMode;
   } else if (rm.mode == kEditorRun) {
     editor_run(app);
     if (app.brain->brain_error) app.exit_status = kStatusBrainError;
-  } else if (rm.mode == kBrainEditor) {
-    run_brain_editing(app);
-  } else if (rm.mode == kParameterEditor) {
-    run_parameter_editor(app);
-  } else if (rm.mode == kDisplayArea) {
-    run_display_area_tool(app);
-  } else if (rm.mode == kBackgroundTool) {
-    save = run_background_tool(app);
-  } else if (rm.mode == kNothing) {
-    if (const char* chooser = std::getenv("KORVA_CHOOSER"); chooser && *chooser) run_chooser_on_its_own(app, chooser);
   }
 
   if (save && rm.mode != kPlayer) {

@@ -5,5 +5,6 @@
 
 int main(int argc, char** argv) {
   auto app = std::make_unique<korva::App>();
+  korva::use_editor_modes(*app);
   return korva::korva_run(*app, korva::command_line_text(argc, argv));
 }

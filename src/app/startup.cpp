@@ -9,8 +9,12 @@
 
 namespace korva {
 
-// The window's title field: 32 characters, the build's title padded with blanks.
-static constexpr char kWindowTitle[33] = "Korva                           ";
+// The window's title field: 32 characters, the build's title padded with blanks. The builder
+// overwrites these bytes in a stand-alone game's copy of the player with the game's window
+// name, so they must stay in the program as they are: kept, and read through a pointer the
+// compiler cannot see through.
+extern const char kWindowTitle[33];
+__attribute__((used)) const char kWindowTitle[33] = "Korva                           ";
 
 static bool env_set(const char* name) {
   const char* v = std::getenv(name);
@@ -34,7 +38,8 @@ static void write_settings(App& app) {
 }
 
 static std::string window_title() {
-  std::string t(kWindowTitle);
+  const char* volatile field = kWindowTitle;
+  std::string t(field, 32);
   while (!t.empty() && t.back() == ' ') t.pop_back();
   return t;
 }

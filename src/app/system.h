@@ -2,6 +2,7 @@
 // the System context (core/system.h) to them.
 #pragma once
 #include <memory>
+#include <string>
 
 #include "brain/brain.h"
 #include "brain/machine.h"
@@ -28,7 +29,17 @@ namespace korva {
 // What the network start found; the session layer arrives later and until then there is none.
 enum class NetStart : int32_t { NoNetwork, Started, Failed };
 
+struct App;
+using EditorMode = bool (*)(App& app);
+constexpr int32_t kModeCount = 16;
+
 struct App {
+  // What the executable carries: the editors by mode (korva), or none and always the player
+  // (korva-player).
+  EditorMode editors[kModeCount] = {};
+  bool player_only = false;
+  std::string runmode_project;  // line 1 of "runmode.ini"
+
   std::unique_ptr<Core> core;
   platform::Screen screen;
   platform::Devices devices;

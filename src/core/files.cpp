@@ -2,6 +2,7 @@
 // exist as written is also looked up case-insensitively, one component at a time, because
 // projects made on case-insensitive systems name their files in any case.
 #include "core/files.h"
+#include "core/scramble.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -373,10 +374,19 @@ void normalise_line_ends(Core& c, std::string_view path) {
 }
 
 bool read_whole_file(std::string_view path, std::vector<uint8_t>& out, int64_t max) {
+  if (!read_whole_file_raw(path, out, max)) return false;
+  // The stand-alone player's assets are stored scrambled.
+  if (reads_scrambled(path)) unscramble_bytes(out.data(), int64_t(out.size()));
+  return true;
+}
+
+bool read_whole_file_raw(std::string_view path, std::vector<uint8_t>& out, int64_t max) {
   out.clear();
   const PlatformText p = platform_path(path);
   if (!p.s[0]) return false;
-  std::FILE* f = std::fopen(p.c_str(), "rb");
+  const std::string real = resolve_case(p.c_str());
+  if (!is_regular(real.c_str())) return false;
+  std::FILE* f = std::fopen(real.c_str(), "rb");
   if (!f) return false;
   bool ok = std::fseek(f, 0, SEEK_END) == 0;
   const long size = ok ? std::ftell(f) : -1;

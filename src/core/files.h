@@ -56,7 +56,10 @@ bool file_write_safely(std::string_view path, const void* data, int64_t count);
 int32_t remove_interrupted_saves(std::string_view folder);
 // Reads a whole file into out, at most max bytes: false, with out empty, when it is missing,
 // unreadable or bigger (a huge file cannot exhaust memory).
+// In the stand-alone player a scrambled asset reads unscrambled (core/scramble.h).
 bool read_whole_file(std::string_view path, std::vector<uint8_t>& out, int64_t max);
+// The bytes as they are on disk.
+bool read_whole_file_raw(std::string_view path, std::vector<uint8_t>& out, int64_t max);
 
 FixedString& folder_part(Core& c, std::string_view path);
 FixedString& file_part(Core& c, std::string_view path);

@@ -137,6 +137,7 @@ int32_t read_element_file(Core& c, Model& m, std::string_view path, FileKind kin
   auto advance = [&] {
     have = !lines.at_end();
     line = have ? lines.next() : std::string_view();
+    return have;
   };
 
   // Comment lines: the last one is the description.
@@ -191,7 +192,7 @@ int32_t read_element_file(Core& c, Model& m, std::string_view path, FileKind kin
   int64_t start[kMaxElements], end[kMaxElements];
   for (int32_t k = 0; k < kMaxElements; ++k) start[k] = end[k] = -1;
   int32_t open = -1;
-  for (; have; advance()) {
+  for (bool more = have; more; more = advance()) {
     if (line.empty() || line[0] != '@') continue;
     int64_t line_start = line.data() - buf;
     if (open >= 0) end[open] = line_start;

@@ -48,6 +48,10 @@ struct RunHooks {
   // Sets the primary sound buffer's volume in hundredths of a decibel (-10000 silences it) and
   // returns the volume it had: the brains' dialogs mute the game while they are open.
   std::function<int32_t(int32_t volume)> swap_primary_volume;
+  // The stand-alone player's saved games: `save_x` writes game n; `resume_x` ends the level to
+  // load game n (or says why it cannot).
+  std::function<void(int32_t game)> save_game;
+  std::function<void(int32_t game)> resume_game;
   // Shows the "Runtime Error" box with the text over the game (the dialog layer's box).
   std::function<void(std::string_view text)> runtime_error;
 };

@@ -73,9 +73,11 @@ std::shared_ptr<VisualFile> read_visual_file(std::string_view path, std::string_
   constexpr int64_t kMaxVisualBytes = 4 << 20;
   std::vector<uint8_t> bytes;
   std::string used(path);
-  if (!read_whole_file(path, bytes, kMaxVisualBytes)) {
+  // A visual's own text is never scrambled (a stand-alone game keeps it plain under a hashed
+  // name); the files its parts name are read through read_whole_file.
+  if (!read_whole_file_raw(path, bytes, kMaxVisualBytes)) {
     used = default_path;
-    if (!read_whole_file(default_path, bytes, kMaxVisualBytes)) bytes.clear();
+    if (!read_whole_file_raw(default_path, bytes, kMaxVisualBytes)) bytes.clear();
   }
   auto f = std::make_shared<VisualFile>(
       parse_visual(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
@@ -124,8 +126,12 @@ rm::TexturePtr texture_load(TextureCache& cache, std::string_view path) {
   std::vector<uint8_t> rgb;
   int32_t w = 0, h = 0;
   rm::TexturePtr t;
-  const PlatformText p = platform_path(path);
-  if (platform::image_load_rgb(p.c_str(), rgb, w, h)) t = rm::texture_create_rgb(rgb.data(), w, h);
+  // Read as bytes first, so that the stand-alone player's scrambled textures read back.
+  constexpr int64_t kMaxTextureFileBytes = 64 << 20;
+  std::vector<uint8_t> bytes;
+  if (read_whole_file(path, bytes, kMaxTextureFileBytes) &&
+      platform::image_decode_rgb(bytes.data(), int64_t(bytes.size()), rgb, w, h))
+    t = rm::texture_create_rgb(rgb.data(), w, h);
   cache.textures.emplace(key, t);
   return t;
 }

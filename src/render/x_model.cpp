@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <map>
 
+#include "core/scramble.h"
 #include "render/mesh_file.h"
 #include "render/render.h"
 
@@ -198,8 +199,15 @@ ImportResult import_model(std::string_view path, const ModelImport& import, Mode
   // Without a usable cache folder the import still runs, into a temporary file.
   const std::string tmp = (cached ? base : (fs::temp_directory_path() / key).string() + "." + hint) + "." +
                           std::to_string(long(getpid())) + ".tmp";
-  ImportResult r = run_importer(importer_path(import), path, tmp, hint, import);
+  // A stand-alone game's models are stored scrambled: the importer reads a plain copy.
+  std::string source(path), plain_copy;
+  if (reads_scrambled(path)) {
+    plain_copy = tmp + "." + hint;
+    if (file_write_safely(plain_copy, bytes.data(), int64_t(bytes.size()))) source = plain_copy;
+  }
+  ImportResult r = run_importer(importer_path(import), source, tmp, hint, import);
   std::error_code ec;
+  if (!plain_copy.empty()) fs::remove(plain_copy, ec);
   if (r == ImportResult::Done && !read_model_file(tmp, out)) r = ImportResult::Refused;
   if (r == ImportResult::Done && cached) {
     fs::rename(tmp, base + ".kmd", ec);  // atomic: a concurrent reader sees all or nothing

@@ -5,6 +5,7 @@
 
 #include "brain/brain_runner.h"
 #include "brain/machine.h"
+#include "core/scramble.h"
 #include "devices/input.h"
 #include "devices/input_script.h"
 #include "model/model.h"
@@ -80,9 +81,48 @@ void brains(System& s) {
 
 }  // namespace
 
+// The temporary file an unscrambled asset goes to: the temp path with the extension the
+// content shows, since the hashed names of a stand-alone game (".dat") no longer tell the kind
+// and the image reader chooses its decoder by the extension.
+std::string temp_asset_path(Core& c, std::string_view source) {
+  std::string ext = ".tmp";
+  uint8_t b[4] = {};
+  int64_t got = 0;
+  if (read_file(c, source, 0, 4, b, &got) == 0 && got >= 2) {
+    unscramble_bytes(b, got);  // a 2 or 3-byte file is stored as it is
+    if (b[0] == 'B' && b[1] == 'M') ext = ".bmp";
+    else if (b[0] == 'P' && (b[1] == '3' || b[1] == '6')) ext = ".ppm";
+    else if (got == 4 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') ext = ".png";
+  }
+  std::string temp(c.temp_path->view());
+  const size_t dot = temp.rfind('.');
+  if (dot != std::string::npos && temp.find('/', dot) == std::string::npos) temp.resize(dot);
+  return temp + ext;
+}
+
 std::string asset_open(System& s, std::string_view path) {
-  // Plain files are read where they are.
-  return std::string(path);
+  Core& c = *s.core;
+  // Plain files are read where they are; the stand-alone player's assets are scrambled.
+  if (!s.model || !s.model->standalone || c.no_scramble || !s.pipeline || path.empty()) return std::string(path);
+  if (!file_exists(c, path)) return std::string(path);
+  const std::string temp = temp_asset_path(c, path);
+  if (!copy_unscrambled(c, path, temp)) return std::string(path);
+  s.pipeline->asset_temps.push_back(temp);
+  // The numbered further aspects ("x.002", "x.003", ...) follow the first under the same rule.
+  for (int32_t n = 2; n <= 999; ++n) {
+    const std::string more = further_aspect_path(path, n);
+    if (!file_exists(c, more)) break;
+    const std::string temp_more = further_aspect_path(temp, n);
+    if (!copy_unscrambled(c, more, temp_more)) break;
+    s.pipeline->asset_temps.push_back(temp_more);
+  }
+  return temp;
+}
+
+void asset_close(System& s) {
+  if (!s.pipeline) return;
+  for (const auto& t : s.pipeline->asset_temps) file_delete(*s.core, t);
+  s.pipeline->asset_temps.clear();
 }
 
 void wait_mouse_release(System& s) {
@@ -129,7 +169,10 @@ int32_t asset_pass(System& s) {
         std::memcpy(asset_record(s, slot + k), asset_record(s, p.first_asset[shared] + k), kAssetRecordBytes);
       }
     } else if (type >= 0 && type < kElementTypes && p.loader[type] && slot < kAssetSlots) {
-      used = p.loader[type](s, i, slot, asset_open(s, path));
+      // Visuals (11) read their own files, which stay where they are; type 13 reads in steps.
+      const bool unscrambled = type != kTypeVisual && type != kType13;
+      used = p.loader[type](s, i, slot, unscrambled ? asset_open(s, path) : path);
+      asset_close(s);
       if (used < 0) used = 0;
       if (used > kAssetSlots - slot) used = kAssetSlots - slot;
       for (int32_t k = 0; k < used; ++k) tag_if_untagged(asset_record(s, slot + k), type);
@@ -204,7 +247,7 @@ void render_frame(System& s, bool first_frame) {
   ++p.frames_rendered;
 }
 
-int32_t run_project(System& s) {
+int32_t run_project(System& s, const RunOptions& options) {
   Core& c = *s.core;
   Model& m = *s.model;
   RunState& run = *s.run;
@@ -215,10 +258,11 @@ int32_t run_project(System& s) {
   m.state[est::kRunOption] = 1;
   const int32_t fog_start = m.project.fog_start, fog_end = m.project.fog_end;
   const uint32_t fog_colour = m.project.fog_colour;
-  std::memset(c.pool(Pool::BrainVars), 0, size_t(kGlobalWords) * 4);
-
-  const std::string globals = base_path(c, kGlobalsFile);
-  if (file_exists(c, globals)) load_globals_file(s, globals);
+  if (!options.keep_globals) {
+    std::memset(c.pool(Pool::BrainVars), 0, size_t(kGlobalWords) * 4);
+    const std::string globals = base_path(c, kGlobalsFile);
+    if (file_exists(c, globals)) load_globals_file(s, globals);
+  }
 
   run.exit_code = kExitRunning;
   m.run_flag = true;
@@ -233,6 +277,7 @@ int32_t run_project(System& s) {
   show_status(c, "Compiling brains, please wait...");
   compile_brains(s);
   if (p.unbound.empty()) show_status(c, "");
+  if (options.after_compile) options.after_compile(s);
 
   if (platform::Screen* screen = c.frame.screen) {
     platform::surface_fill(screen->back, 0);

@@ -78,6 +78,9 @@ struct RunPipeline {
   int64_t frames_rendered = 0;
   int64_t track_recorded_bytes = 0;
 
+  // Temporary unscrambled copies made by asset_open, deleted by asset_close.
+  std::vector<std::string> asset_temps;
+
   // Keywords with no routine that the compiled brains call, reported once per compilation.
   std::vector<std::string> unbound;
 };
@@ -93,6 +96,8 @@ const char* phase_name(Phase phase);
 // The one function through which the asset pass opens a file: returns the path to read. The
 // stand-alone player unscrambles here into the temporary file.
 std::string asset_open(System& s, std::string_view path);
+// Deletes the temporary files asset_open made (after each element's loader).
+void asset_close(System& s);
 
 // The asset pass: every element's aspects into asset slots, sharing equal asset paths, aspect
 // counts into sub-field 2 of field 38. Returns the number of slots used.
@@ -104,8 +109,17 @@ void object_pass(System& s);
 void compile_brains(System& s);
 // Renders one frame: every step from Restore to SoundCommit.
 void render_frame(System& s, bool first_frame);
+// What a run does differently for the stand-alone player.
+struct RunOptions {
+  // The globals were set by the caller (the player's hand-over between levels): they are
+  // neither cleared nor read from "temp/globvars.dat".
+  bool keep_globals = false;
+  // Called after the brains are compiled, before the first brain step (the player's 'load
+  // complete' screen and the resumed game).
+  std::function<void(System&)> after_compile;
+};
 // The whole run of the loaded project; returns its exit code.
-int32_t run_project(System& s);
+int32_t run_project(System& s, const RunOptions& options = {});
 // Waits until no mouse button is down (at once without a window or with scripted input).
 void wait_mouse_release(System& s);
 

@@ -25,6 +25,7 @@ void make_element_sounds(System& s) {
     if (path.empty()) continue;
     const ElementSoundOptions o = sound_options_parse(element_field(c, i, fld::kSoundOptions).view());
     (void)element_sound_create(s, i, asset_open(s, path), o);
+    asset_close(s);
   }
   element_sounds_start(s);
 }

@@ -65,6 +65,18 @@ int32_t debug(System& s, int32_t v) {
   return v;
 }
 
+// Saved games exist only in the stand-alone player, which sets the seams; elsewhere these
+// keywords do nothing.
+void save(System& s) { save_x(s, 0); }
+void save_x(System& s, int32_t game) {
+  if (standalone(s) && s.run != nullptr && s.run->hooks.save_game) s.run->hooks.save_game(game);
+  restart_frame_clock(s);
+}
+void resume(System& s) { resume_x(s, 0); }
+void resume_x(System& s, int32_t game) {
+  if (standalone(s) && s.run != nullptr && s.run->hooks.resume_game) s.run->hooks.resume_game(game);
+}
+
 void bind_run_control_keywords(KeywordBindings& b) {
   static const KeywordBinding kEntries[] = {
       {"display_mode", keyword_routine<display_mode>},
@@ -78,6 +90,10 @@ void bind_run_control_keywords(KeywordBindings& b) {
       {"input_process", keyword_routine<input_process>},
       {"pause", keyword_routine<pause>},
       {"debug", keyword_routine<debug>},
+      {"save", keyword_routine<save>},
+      {"save_x", keyword_routine<save_x>},
+      {"resume", keyword_routine<resume>},
+      {"resume_x", keyword_routine<resume_x>},
   };
   bind_all(b, kEntries);
 }

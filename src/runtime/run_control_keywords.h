@@ -20,6 +20,10 @@ int32_t any_input(System& s);
 void input_process(System& s);
 void pause(System& s);
 int32_t debug(System& s, int32_t v);
+void save(System& s);
+void save_x(System& s, int32_t game);
+void resume(System& s);
+void resume_x(System& s, int32_t game);
 
 void bind_run_control_keywords(KeywordBindings& b);
 

@@ -56,10 +56,10 @@ constexpr const char* kHeadlessConfig =
     "[Engine Settings]\r\n"
     "LegalDisplayModes=3F0000003F\r\n";
 
-// Without "runmode.ini" the process is the stand-alone player, which this build does not have
-// yet: start-up and shutdown happen, and the exit status says the mode was missing.
+// Without "runmode.ini" the process is the stand-alone player; a folder without a game gives
+// start-up and shutdown, and the exit status says there was no game.
 TEST_F(Startup, HeadlessInAnEmptyFolderWritesSettingsAndAScreenshot) {
-  ASSERT_EQ(run("KORVA_HEADLESS=1 KORVA_SCREENSHOT=shot.png", "/1 /-2 junk"), kStatusNoMode);
+  ASSERT_EQ(run("KORVA_HEADLESS=1 KORVA_SCREENSHOT=shot.png", "/1 /-2 junk"), kStatusNoGame);
   EXPECT_EQ(read("config.ini"), kHeadlessConfig);
   std::vector<uint8_t> rgb;
   int32_t w = 0, h = 0;
@@ -73,7 +73,7 @@ TEST_F(Startup, NoDisplayMeansHeadlessAndDamagedSettingsStartWithDefaults) {
   // A 32-bit 800 x 600 mode survives; the garbage around it does not.
   write("config.ini", "[User-Modifiable Engine Settings]\r\nDisplayMode=0800000008\r\n"
                       "Sound=\xff\xfe\r\nFiltering=0300000004\r\n[Engine Settings\r\nLeg");
-  ASSERT_EQ(run("KORVA_SCREENSHOT=shot.png"), kStatusNoMode);
+  ASSERT_EQ(run("KORVA_SCREENSHOT=shot.png"), kStatusNoGame);
   const std::string config = read("config.ini");
   EXPECT_NE(config.find("DisplayMode=0800000008\r\n"), std::string::npos);
   EXPECT_NE(config.find("Sound=0100000001\r\n"), std::string::npos);
@@ -132,7 +132,7 @@ TEST_F(Startup, OpensARealWindowUnderAVirtualDisplay) {
   // status kept apart from xvfb-run's.
   run("flock /tmp/korva-xvfb.lock xvfb-run -a -s '-screen 0 1024x768x24' env KORVA_SCREENSHOT=shot.png "
       "sh -c '\"$0\"; echo $? > status.txt'");
-  ASSERT_EQ(read("status.txt"), std::to_string(kStatusNoMode) + "\n") << read("stderr.txt");
+  ASSERT_EQ(read("status.txt"), std::to_string(kStatusNoGame) + "\n") << read("stderr.txt");
   EXPECT_EQ(read("stderr.txt").find("running headless"), std::string::npos) << read("stderr.txt");
   EXPECT_NE(read("config.ini").find("[Engine Settings]"), std::string::npos);
   EXPECT_TRUE(fs::exists(dir / "shot.png"));

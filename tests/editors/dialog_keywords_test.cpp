@@ -108,7 +108,6 @@ struct Driver {
   }
 };
 
-constexpr int32_t kNoIcon = 9;
 
 TEST(MsgBox, NobodyToAnswerGivesTheDefaultButtonsAnswer) {
   const struct {

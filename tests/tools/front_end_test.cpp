@@ -68,6 +68,9 @@ TEST(FrontEnd, RejectsWhatItCannotRun) {
       {"--colour", "run", "demo"},        // unknown option
       {"browse"},                         // what to browse missing
       {"browse", "visuals", "a", "b"},    // too many
+      {"build"},                          // list missing
+      {"--dir", "/nowhere", "build", "levels"},  // no such list
+      {"play", "a", "b"},                 // one folder at most
   };
   for (const auto& args : bad) {
     Request r;
@@ -119,6 +122,23 @@ TEST(FrontEnd, OptionsBecomeTheChildsEnvironmentAndPlayNeedsNoProject) {
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"KORVA_HEADLESS", "1"}, {"KORVA_FAST", "1"}, {"KORVA_MAX_FRAMES", "90"}};
   EXPECT_EQ(r.environment, expected);
+}
+
+TEST(FrontEnd, BuildNamesASavedListAndPlayAnyStandAloneFolder) {
+  const fs::path dir = fs::temp_directory_path() / ("korva-go-build-" + std::to_string(getpid()));
+  fs::create_directories(dir / "multilev");
+  std::ofstream(dir / "multilev" / "levels.mlv") << "\r\n";
+  Request r;
+  std::string error;
+  bool help = false;
+  ASSERT_TRUE(parse_command_line({"--dir", dir.string(), "build", "levels"}, r, error, help)) << error;
+  EXPECT_EQ(r.mode, 6);
+  EXPECT_EQ(r.project, dir.string() + "/multilev/levels.mlv");
+  EXPECT_EQ(runmode_text(r), dir.string() + "/multilev/levels.mlv\r\n6\r\n0\r\n0\r\n0\r\n");
+  ASSERT_TRUE(parse_command_line({"--dir", dir.string(), "play", "/games/mine"}, r, error, help)) << error;
+  EXPECT_TRUE(r.play);
+  EXPECT_EQ(r.play_dir, "/games/mine");
+  fs::remove_all(dir);
 }
 
 TEST(FrontEnd, FilesForTheChildAreTakenFromTheUsersFolder) {

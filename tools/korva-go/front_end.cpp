@@ -87,7 +87,9 @@ const char* help_text() {
          "  visuals                   open the visual editor\n"
          "  explosions                open the explosion generator\n"
          "  rename                    open the animation rename tools\n"
-         "  play                      play the stand-alone folder (korvaexe/)\n"
+         "  build LIST                build the stand-alone game (korvaexe/) from a saved\n"
+         "                            level list: a .mlv file, or a name under multilev/\n"
+         "  play [DIR]                play a stand-alone folder (default: korvaexe/)\n"
          "  mode N [PROJECT [ELEMENT]]  start any mode by its number\n"
          "  browse WHAT [FOLDER]      open a chooser on its own and print the chosen path:\n"
          "                            images, backgrounds, sprites, visuals, models, cameras,\n"
@@ -183,12 +185,31 @@ bool parse_command_line(const std::vector<std::string>& args, Request& request, 
   std::vector<std::string> rest(words.begin() + 1, words.end());
   Command::Needs needs = Command::Nothing;
   if (command == "play") {
-    if (!rest.empty()) {
-      error = "play takes no arguments";
+    if (rest.size() > 1) {
+      error = "play takes at most a folder";
       return false;
     }
     r.play = true;
     r.mode = 0;
+    if (!rest.empty()) r.play_dir = fs::absolute(rest[0]).lexically_normal().string();
+    rest.clear();
+  } else if (command == "build") {
+    // A saved level list built without the editor screen: mode 6 with the list as line 1.
+    if (rest.size() != 1) {
+      error = "build needs a level list (a .mlv file, or a name under multilev/)";
+      return false;
+    }
+    const std::string list = slashes(rest[0]);
+    r.mode = 6;
+    r.project = list.find('/') == std::string::npos && !list.ends_with(".mlv")
+                    ? r.install_dir + "/multilev/" + list + ".mlv"
+                    : fs::absolute(list).lexically_normal().string();
+    if (!fs::exists(r.project, ec)) {
+      error = "the level list " + r.project + " does not exist";
+      return false;
+    }
+    request = std::move(r);
+    return true;
   } else if (command == "browse") {
     // Mode 10 does nothing of its own; KORVA_CHOOSER makes it open the chooser.
     if (rest.empty() || rest.size() > 2) {
@@ -330,6 +351,7 @@ Outcome judge_run(const RunResult& run, Marker marker, const std::string& instal
     static const char* const kMeanings[] = {
         nullptr, "the window or the 3D device could not be made", "the project file is damaged",
         "this build does not have that mode", "a brain did not compile",
+        "there is no stand-alone game in the folder", "the stand-alone game could not be built",
     };
     const bool known = run.exit_status > 0 && run.exit_status < int32_t(std::size(kMeanings));
     std::string meaning = known ? std::string(": ") + kMeanings[run.exit_status] : std::string();
@@ -363,7 +385,7 @@ int32_t front_end_main(const std::vector<std::string>& args, const std::string& 
   }
   std::error_code ec;
   const fs::path dir(request.install_dir);
-  if (!fs::is_directory(dir / "data", ec)) {
+  if (request.play_dir.empty() && !fs::is_directory(dir / "data", ec)) {
     std::fprintf(err, "korva-go: %s is not a Korva installation (it has no data/ folder);\n"
                       "create one with: korva-mkdata %s\n", dir.c_str(), dir.c_str());
     return 2;
@@ -374,7 +396,7 @@ int32_t front_end_main(const std::vector<std::string>& args, const std::string& 
   const Marker marker = !request.play && request.mode == kEditorRun ? Marker::Expected : Marker::NotUsed;
   if (request.play) {
     // The stand-alone folder runs its own copy of the program, without runmode.ini.
-    folder = dir / "korvaexe";
+    folder = request.play_dir.empty() ? dir / "korvaexe" : fs::path(request.play_dir);
     if (!fs::is_directory(folder, ec)) {
       std::fprintf(err, "korva-go: %s does not exist; build a stand-alone game first (korva-go builder)\n",
                    folder.c_str());

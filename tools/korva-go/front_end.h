@@ -14,6 +14,7 @@ struct Request {
   int32_t mode = 1;
   int32_t element = 0;
   bool play = false;         // the stand-alone folder: no runmode.ini, korva runs in korvaexe/
+  std::string play_dir;      // another stand-alone folder to play, absolute; empty: korvaexe/
   std::string korva;         // explicit korva executable, or empty
   std::vector<std::pair<std::string, std::string>> environment;  // set for the child only
 };

@@ -500,8 +500,81 @@ FileEntry text_file(std::string path, std::string_view text) { return {std::move
 
 std::vector<std::string> installation_folders() {
   return {"3dshapes", "bckgrnds", "brains", "sprites", "3dsfiles", "elements", "elements/myele", "frames",
-          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "projects/race", "projects/video", "visuals", "sounds", "counters", "grndmaps",
+          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "projects/race", "projects/video", "projects/levels", "visuals", "sounds", "counters", "grndmaps",
           "tracks", "cameras", "xvisuals", "temp", "data", "multilev", "korvaexe"};
+}
+
+// The two-level example game. Level 1 counts up to a score, hands it to level 2 in global
+// variable 0 and ends with exit code 2 (play level 2). Level 2 shows the score, saves the game
+// (global 1 = 777) at its fifth frame, spoils global 1 and resumes the saved game at its
+// eighth; the resumed game (its frame counter starts at 10000) finds global 1 back, notes the
+// resume in global 2, writes globals 0..2 to "levels.txt" and ends to the end screen (or with
+// the first start parameter, when the player was given one: "/-3" skips the end screen).
+const char* const kLevelOne =
+    "; Level 1: a score for level 2, handed over in global variable 0.\n"
+    "var n\n"
+    "n = n + 1\n"
+    "credits_set(element#1, n * 41)\n"
+    "if n = 30\n"
+    "global_set(0, n * 41)\n"
+    "exit(2)\n"
+    "endif\n";
+const char* const kLevelTwo =
+    "; Level 2: the score of level 1, a saved game and its resume.\n"
+    "var n\n"
+    "var fresh\n"
+    "n = n + 1\n"
+    "credits_set(element#1, global(0))\n"
+    "fresh = every_tics(1, 9000)\n"
+    "if fresh <> 0 and n = 5\n"
+    "global_set(1, 777)\n"
+    "save()\n"
+    "endif\n"
+    "if fresh <> 0 and n = 8\n"
+    "global_set(1, 0)\n"
+    "resume()\n"
+    "endif\n"
+    "if fresh = 0 and n = 20\n"
+    "global_set(2, 1)\n"
+    "globals_save(\"./levels.txt\", 0, 2)\n"
+    "exit(-2)\n"
+    "if par_count() > 0\n"
+    "exit(par_get(0))\n"
+    "endif\n"
+    "endif\n";
+
+FileGroup levels_game_files(const Bytes& col) {
+  const std::vector<DemoElement> one = {
+      {camera_record("Camera", {"0", "2.5", "-7", "12.000", "0"}), kLevelOne},
+      {screen_record("Score", "./counters/default_.pcx", "8", "0", "0", "24/16/1000/0/0x0"), kBrainNull},
+      {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
+      {visual_record("Ball", "./visuals/ball_.v3d", {"0", "0.45", "-0.5"}), kBrainSpin},
+      {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
+      {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
+  };
+  const std::vector<DemoElement> two = {
+      {camera_record("Camera", {"0", "1.8", "-5.5", "8.000", "0"}), kLevelTwo},
+      {screen_record("Score", "./counters/default_.pcx", "8", "0", "0", "24/16/1000/0/0x0"), kBrainNull},
+      {visual_record("Floor", "./visuals/floor_.v3d", {}), kBrainNull},
+      {placed_record("Shape", "./3dshapes/default_.a3d", "1", {"-1.6", "0.8", "0"}), kBrainSpin},
+      {visual_record("Cube", "./visuals/default_.v3d", {"1.2", "0.8", "0"}), kBrainSpin},
+      {visual_record("Model", "./xvisuals/default_.x", {"2.6", "0.5", "1"}), kBrainSpin},
+      {placed_record("Flat", "./images/jeep001_.pcx", "2", {"0", "1.6", "1"}), kBrainNull},
+      {screen_record("Spark", "./sprites/default_.pcx", "5", "540", "396", "0/0/639/479/0x0"), kBrainNull},
+      {light_record("Sun", {"0", "0", "0", "50.000", "30.000"}, "3/16777215/1023"), kBrainNull},
+      {light_record("Sky light", {}, "0/4210752/1023"), kBrainNull},
+  };
+  // The builder's level list: the two levels switched on, the other 498 rows fresh ones.
+  std::string list = "./images/wait_.bmp|./images/anykey_.bmp|./projects/levels/level1.prj|1|0\r\n"
+                     "./images/wait_.bmp|./images/anykey_.bmp|./projects/levels/level2.prj|1|0\r\n";
+  for (int32_t row = 2; row < 500; ++row) list += "./images/wait_.bmp|./images/anykey_.bmp|./projects/myprj/default_.prj|0\r\n";
+  return {"two-level game",
+          {file("projects/levels/level1.prj", project_encode("Level 1 of the example game: a score for level 2", one, "./bckgrnds/bkgr000_.bmp|1|0")),
+           file("projects/levels/level1.col", col),
+           file("projects/levels/level2.prj", project_encode("Level 2 of the example game: the score, a save and a resume", two, "./bckgrnds/bkgr000_.bmp|1|0")),
+           file("projects/levels/level2.col", col),
+           file("multilev/levels.mlv", to_bytes(list)),
+           file("data/multilev.ini", to_bytes(list))}};
 }
 
 std::vector<FileGroup> installation_files(const std::string& font_path, std::string& error) {
@@ -662,6 +735,8 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   Bytes demo_col = companion_encode(30, 100);
   demo_col[2 * 256 + 3] = 1;  // cube and ball collide with code 1
   groups.push_back(race_demo_files());
+
+  groups.push_back(levels_game_files(demo_col));
 
   groups.push_back({"demo project",
                     {file("visuals/floor_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/floor_.3ds", 0, 90, 140, 90)}))),
