@@ -22,6 +22,9 @@ bool display_area(App& app) {
   return true;
 }
 
+// The resource browser's kind for 3D background images.
+constexpr int32_t kBackgroundImages = -7;
+
 // Mode 15: an image for the 3D background, its repetitions and the background band. Returns
 // whether an image was picked (only then is anything saved).
 bool background(App& app) {
