@@ -20,6 +20,7 @@ struct Gui;           // the panel GUI toolkit, which draws the brains' dialogs 
 struct Collisions;    // bounds, pair list, ground maps and volumes of a run (engine)
 struct Tracks;        // loaded tracks, recording, race and gate counts (engine)
 struct Sound;         // the sound device, element sounds and free 3D sounds (devices)
+struct Net;           // the network session and its shared tables (devices)
 
 namespace render {
 struct Scene;         // the 3D scene of a run (render)
@@ -46,6 +47,7 @@ struct System {
   Collisions* collisions = nullptr;
   Tracks* tracks = nullptr;
   Sound* sound = nullptr;
+  Net* net = nullptr;
   render::Scene* scene = nullptr;
   gl::Device* gl = nullptr;
   platform::Devices* devices = nullptr;
