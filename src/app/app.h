@@ -37,7 +37,10 @@ std::string command_line_text(int argc, char** argv);
 void dispatch(App& app);
 
 // Seams of the layers that arrive later; each does what start-up needs of it today.
-NetStart network_start(App& app);  // "netmode.ini" present: reports no network for now
+NetStart network_start(App& app);  // "netmode.ini" present: hosts or joins a session
+// The "Network connection" dialog when network_start left the choice to it (after the panels
+// are set up): Started, or after "Could not connect, launch anyway?" NoNetwork or Failed.
+NetStart network_dialog_start(App& app);
 void network_close(App& app);
 void panels_setup(App& app);       // the 2D panel drawing for the primary surface's format
 

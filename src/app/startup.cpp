@@ -122,7 +122,8 @@ int32_t korva_run(App& app, std::string_view command_line) {
     if (create_window_and_device(app)) {
       write_settings(app);
       panels_setup(app);
-      dispatch(app);
+      if (app.net == NetStart::Dialog) app.net = network_dialog_start(app);
+      if (app.net != NetStart::Failed) dispatch(app);
     } else {
       app.exit_status = kStatusNoStart;
     }

@@ -12,6 +12,7 @@
 #include "devices/input.h"
 #include "devices/input_script.h"
 #include "editors/gui.h"
+#include "devices/net.h"
 #include "devices/sound.h"
 #include "devices/video.h"
 #include "engine/tracks.h"
@@ -26,8 +27,9 @@
 
 namespace korva {
 
-// What the network start found; the session layer arrives later and until then there is none.
-enum class NetStart : int32_t { NoNetwork, Started, Failed };
+// What the network start found.
+// Dialog: the connection is chosen in the "Network connection" dialog once the panels are up.
+enum class NetStart : int32_t { NoNetwork, Started, Failed, Dialog };
 
 struct App;
 using EditorMode = bool (*)(App& app);
@@ -45,6 +47,9 @@ struct App {
   platform::Devices devices;
   InstanceLock lock;
   NetStart net = NetStart::NoNetwork;
+  std::unique_ptr<Net> network;  // made when "netmode.ini" asks for a session
+  uint16_t net_port = kDefaultNetPort;  // network.ini's port, also where the dialog looks
+  std::string net_lan_target;           // network.ini's address: where LAN requests go, if given
   bool settings_write_failed = false;  // reported once on stderr
   int32_t exit_status = 0;             // an ExitStatus (app.h)
 

@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "render/frame_keywords.h"
+#include "render/overlay.h"
 #include "run/collision_steps.h"
 #include "run/keyword_table.h"
 #include "run/sound_steps.h"
@@ -97,6 +98,7 @@ void connect_run_hooks(App& app) {
   RunHooks& h = app.run.hooks;
   h.any_input = [&app]() { return any_input_down(app.input) ? -1 : 0; };
   h.process_input = [&app]() { pump(*app.core); };
+  h.apply_received_globals = [&app]() { net_apply_globals(app.system); };
   // pause: the frame as it is, half a second, then every input released and a new press.
   // Headless nobody can press anything, and a fast run never waits: both go on at once.
   h.pause = [&app]() {
@@ -113,6 +115,19 @@ void connect_run_hooks(App& app) {
   };
 }
 
+// The last join, leave or host notice of the session, for a few seconds at the bottom left:
+// white on a black strip, so that it reads on any picture and covers the notice before it.
+void draw_network_notice(App& app) {
+  if (!app.network || app.network->status_line.empty() || app.screen.back.pixels.empty()) return;
+  std::string line = app.network->status_line;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  platform::Surface& back = app.screen.back;
+  const int32_t h = font_height(app.system, 0);
+  const int32_t y = back.height - h - 4;
+  platform::surface_fill_rect(back, 0, y - 2, back.width, h + 6, 0);
+  text_draw(app.system, back, line, 4, y, 0, 0xFFFFFF);
+}
+
 // Every subsystem's part in a run; the phase of each step fixes when it runs.
 void add_run_steps(App& app) {
   RunPipeline& p = app.pipeline;
@@ -122,6 +137,10 @@ void add_run_steps(App& app) {
   add_sound_steps(p);
   add_video_steps(p);
   run_step_add(p, Phase::Joysticks, "joysticks", [&app](System&) { poll_joysticks(app); });
+  run_step_add(p, Phase::RunStart, "network tables", [](System& s) { net_run_start(s); });
+  run_step_add(p, Phase::BeforeBrains, "network receive", [](System& s) { net_before_brains(s); });
+  run_step_add(p, Phase::AfterBrains, "network send", [](System& s) { net_after_brains(s); });
+  run_step_add(p, Phase::Over2d, "network notice", [&app](System& s) { draw_network_notice(app); });
 }
 
 }  // namespace
@@ -154,6 +173,7 @@ void app_wire(App& app) {
   s.tracks = &app.tracks;
   s.sound = &app.sound;
   s.video = &app.video;
+  s.net = app.network.get();
   machine_attach(s);
   bind_all_keywords(app.machine->keywords);
   connect_frame_hooks(s);

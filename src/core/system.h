@@ -21,6 +21,7 @@ struct Collisions;    // bounds, pair list, ground maps and volumes of a run (en
 struct Tracks;        // loaded tracks, recording, race and gate counts (engine)
 struct Sound;         // the sound device, element sounds and free 3D sounds (devices)
 struct Video;         // video playback and the background player (devices)
+struct Net;           // the network session and its shared tables (devices)
 
 namespace render {
 struct Scene;         // the 3D scene of a run (render)
@@ -48,6 +49,7 @@ struct System {
   Tracks* tracks = nullptr;
   Sound* sound = nullptr;
   Video* video = nullptr;
+  Net* net = nullptr;
   render::Scene* scene = nullptr;
   gl::Device* gl = nullptr;
   platform::Devices* devices = nullptr;

@@ -1,6 +1,7 @@
 // The keyword families a brain needs without a window or a scene.
 #include "brain/machine.h"
 #include "devices/devices.h"
+#include "devices/net.h"
 #include "engine/engine.h"
 #include "run/keyword_table.h"
 #include "runtime/relation_keywords.h"
@@ -18,6 +19,7 @@ void bind_brain_keywords(KeywordBindings& b) {
   bind_relation_keywords(b);
   bind_input_keywords(b);
   bind_joystick_keywords(b);
+  bind_network_keywords(b);
 }
 
 }  // namespace korva

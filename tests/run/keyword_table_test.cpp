@@ -33,9 +33,6 @@ const std::set<std::string>& later_families() {
       "a_copy", "zbuffer_mode_set", "v_shadow_create", "v_shadow_factor", "v_shadow_delete", "v_shadow_set",
       "v_shadow_volume_add", "v_shadow_volume_reset", "v_shadow_update", "shadow_add", "shadow_location_set",
       "shadow_orientation_set",
-      // network sessions
-      "machine_number_set", "machine_number", "machine_status", "network_mismatch", "network_mode",
-      "machine_element_find", "machine_element", "host", "str_send", "str_poll",
   };
   return names;
 }
