@@ -288,7 +288,21 @@ void scene_build(Scene& s, const SceneSettings& settings, const std::vector<Elem
   }
 }
 
+ShadowState shadow_state_default() {
+  ShadowState st;
+  // A see-through black: the receiver shows through, darkened to 45 %.
+  st.material.diffuse = rm::vec4(0.0f, 0.0f, 0.0f, 0.55f);
+  st.material.ambient = rm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+  st.material.emissive = rm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+  st.material.specular = rm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+  st.material.power = 0.0f;
+  return st;
+}
+
 void scene_release(Scene& s) {
+  s.mesh = MeshKeywordState();
+  s.shadow = shadow_state_default();
+  s.shadows = false;
   s.elements.clear();
   s.viewports.clear();
   s.overlay_copies.clear();
@@ -396,12 +410,13 @@ void scene_sync(Scene& s, const Core& c, std::vector<ElementState>& states) {
       e.tick = animation_tick_advance(e.tick, e.speed, e.range_start, e.range_end);
     }
   }
-  // 5. Overlay copies follow their sources while those are drawn.
+  // 5. Overlay copies follow their sources while those are drawn, scale included (a copy of a
+  // scaled receiver must cover it exactly); the copy of a hidden source is hidden too.
   for (auto& oc : s.overlay_copies) {
-    if (!oc.copy || !oc.source || !rm::frame_rendered(*oc.source)) continue;
-    const rm::mat4 m = rm::frame_transform(*oc.source, s.main.get());
-    rm::frame_set_position(*oc.copy, s.main.get(), rm::vec3(m[3]));
-    rm::frame_set_orientation(*oc.copy, s.main.get(), rm::vec3(m[2]), rm::vec3(m[1]));
+    if (!oc.copy) continue;
+    const bool drawn = oc.source && rm::frame_scene(*oc.source) == s.main.get() && rm::frame_rendered(*oc.source);
+    rm::frame_set_traversal(*oc.copy, drawn ? uint32_t(rm::kTraverseRender) : 0u);
+    if (drawn) rm::frame_set_transform(*oc.copy, rm::frame_transform(*oc.source, s.main.get()));
   }
 }
 

@@ -111,11 +111,63 @@ struct SceneElement {
   bool scaled_path = false;  // the last pass oriented the frame through the scale animation
 };
 
+// A part selection: a path of child indices down from a handle's frame (-1 ends it) and the
+// index of a visual of the frame reached. Brains set three of them: one for the mesh keywords
+// and one for each side of the polygon collision test.
+struct PartSelection {
+  std::array<int32_t, 4> child{-1, -1, -1, -1};
+  int32_t visual = 0;
+};
+
+// What the mesh keywords share between all brains.
+struct MeshKeywordState {
+  PartSelection part, cpart1, cpart2;
+  rm::MaterialOverride material;   // what material_set fills and material_apply applies
+  std::weak_ptr<rm::Mesh> last;    // the mesh the last selection found (normals reads it)
+  rm::vec3 contact_point{0.0f};    // where the last h_poly_collision found contact (scene units)
+  rm::vec3 contact_normal{0.0f};   // the unit normal of the second part there
+};
+
+// One shadow volume as it was asked for, so that it can be built again from the positions
+// of a later frame: the caster (handle and part), the mode and the light element (0: the
+// shadow light of the automatic shadows).
+struct ShadowVolumeSource {
+  int32_t caster = 0;
+  PartSelection part;
+  int32_t mode = 0;
+  int32_t light = 0;
+};
+
 // A volume-shadow copy in the overlay scene and the frame it follows.
 struct OverlayCopy {
   rm::FramePtr copy;
   rm::FramePtr source;
+  int32_t handle = 0;                        // the receiver's handle as v_shadow_create got it
+  PartSelection part;                        // and the part selection then
+  std::vector<ShadowVolumeSource> volumes;   // the volumes whose planes clip it
+  bool automatic = false;                    // made by shadow_add, rebuilt every rendered frame
+  // What the copy was last cut from (planes in the main scene, the source's transform and
+  // meshes), so that an unchanged shadow is not cut again.
+  std::vector<rm::ClipPlane> cut_planes;
+  rm::mat4 cut_world{0.0f};
+  std::vector<const rm::Mesh*> cut_meshes;
 };
+
+// The plane list of the volume shadows: volumes one after the other, each a plane count and
+// that many planes of six floats (point, normal), a count of 0 ending the list.
+constexpr int32_t kPlaneListFloats = 7000;
+struct ShadowState {
+  std::array<float, kPlaneListFloats> planes{};
+  int32_t write = 1;       // where the next plane goes
+  int32_t count_cell = 0;  // the current volume's plane count
+  std::vector<ShadowVolumeSource> volumes;  // what filled the list since the last reset
+  rm::MaterialOverride material;            // given to every shadow copy
+  // The light of the automatic shadows (shadow_add): parallel along a direction, or a point.
+  bool light_parallel = true;
+  rm::vec3 light_direction{0.0f, -1.0f, 0.0f};
+  rm::vec3 light_position{0.0f};
+};
+ShadowState shadow_state_default();
 
 // One loaded asset of a scene kind (one per asset slot that loaded something).
 struct SceneAsset {
@@ -159,6 +211,8 @@ struct Scene {
   std::vector<std::shared_ptr<XModel>> debug_models;  // bounds box, radius, cross (hidden)
   std::vector<OverlayCopy> overlay_copies;
   FrameTable frames;
+  MeshKeywordState mesh;
+  ShadowState shadow = shadow_state_default();
   VisualCache visuals;
   TextureCache textures;
   // Keyword state.

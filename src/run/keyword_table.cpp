@@ -5,9 +5,11 @@
 #include "editors/dialog_keywords.h"
 #include "render/appearance_keywords.h"
 #include "render/frame_keywords.h"
+#include "render/mesh_keywords.h"
 #include "render/model_keywords.h"
 #include "render/overlay.h"
 #include "render/scene_keywords.h"
+#include "render/shadow_keywords.h"
 #include "run/keyword_table.h"
 #include "run/run.h"
 #include "run/sound_steps.h"
@@ -23,6 +25,8 @@ void bind_all_keywords(KeywordBindings& b) {
   bind_appearance_keywords(b);
   bind_model_keywords(b);
   bind_frame_keywords(b);
+  bind_mesh_keywords(b);
+  bind_shadow_keywords(b);
   bind_dialog_keywords(b);
   bind_track_keywords(b);
   bind_sound_keywords(b);

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "render/overlay.h"
 #include "render/scene.h"
+#include "render/shadow_keywords.h"
 #include "run/run.h"
 
 namespace korva {
@@ -145,6 +146,7 @@ void scene_sync_step(System& s) {
     states[i].range_end = ir_get(asset, kRangeEnd);
   }
   render::scene_sync(scene, c, states);
+  shadows::shadows_refresh(s);  // the automatic shadows follow their casters, animations included
   for (size_t i = 0; i < states.size(); ++i)
     if (models[i]) ir_set(models[i], render::scene_record::kTick, states[i].tick);
   scene.states = std::move(states);

@@ -89,6 +89,12 @@ bool block_text(const Blocks& b, int32_t h, std::string_view& text) {
   return true;
 }
 
+uint8_t* block_range(System& s, int32_t h, int64_t offset, int64_t bytes) {
+  Block* blk = live(s, h);
+  if (!blk || offset < 0 || bytes < 0 || offset + bytes > blk->size) return nullptr;
+  return blk->data.get() + offset;
+}
+
 int32_t a_create(System& s, int32_t n) {
   return s.blocks ? allocate(*s.blocks, 4 * static_cast<int64_t>(n)) : kBlockTableFull;
 }

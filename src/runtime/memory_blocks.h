@@ -37,6 +37,10 @@ void blocks_clear(Blocks& b);
 // when h is not a live handle.
 bool block_text(const Blocks& b, int32_t h, std::string_view& text);
 
+// The bytes [offset, offset + bytes) of live block h, or nullptr when h is no live block or the
+// range does not lie whole inside it. For keywords of other families that read and write blocks.
+uint8_t* block_range(System& s, int32_t h, int64_t offset, int64_t bytes);
+
 int32_t a_create(System& s, int32_t n);
 int32_t str_create(System& s, int32_t n);
 void a_kill(System& s, int32_t h);

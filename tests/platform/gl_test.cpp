@@ -302,6 +302,65 @@ TEST_F(GlFixture, DecalAndClippedMeshAndSettings) {
   EXPECT_FALSE(gl::render_begin(device, s));
 }
 
+// A clipped mesh's cut copy is kept between passes and made again when a plane is added; a
+// frame that sorts its own visuals orders them whatever the root's mode.
+TEST_F(GlFixture, ClippedCopiesFollowTheirPlanesAndSortingFramesOrderTheirOwn) {
+  Surface s;
+  ASSERT_TRUE(platform::surface_create(s, 64, 64, PixelFormat::Xrgb8888));
+  FramePtr scene = frame_create(nullptr);
+  FramePtr camera = frame_create(scene.get());
+  Viewport v;
+  v.camera = camera;
+  viewport_set_rect(v, 0, 0, 64, 64);
+  auto square = [](vec4 color) {
+    MeshPtr m = mesh_create();
+    add_facing(*m, vec3(-1, -1, 0), vec3(-1, 1, 0), vec3(1, 1, 0), vec3(0, 0, -1), vec2(0), vec2(0), vec2(0));
+    add_facing(*m, vec3(-1, -1, 0), vec3(1, 1, 0), vec3(1, -1, 0), vec3(0, 0, -1), vec2(0), vec2(0), vec2(0));
+    mesh_set_color(*m, color);
+    mesh_set_quality(*m, Quality::UnlitFlat);
+    return m;
+  };
+  auto render = [&] {
+    platform::surface_fill_rect(s, 0, 0, 64, 64, 0);
+    ASSERT_TRUE(gl::render_begin(device, s));
+    gl::viewport_clear_depth(device, v);
+    gl::viewport_render(device, v, *scene);
+    ASSERT_TRUE(gl::render_end(device, s));
+  };
+  auto pixel = [&](int x, int y) { return platform::surface_pixel(s, x, y) & 0xffffff; };
+  // A white square at x = 0..2 (columns 32..64) clipped to its own x >= 0: columns 48..64.
+  ClippedPtr clipped = clipped_create(square(vec4(1.0f)));
+  clipped_add_plane(*clipped, vec3(0), vec3(1, 0, 0));
+  FramePtr cf = frame_create(scene.get());
+  frame_add_visual(*cf, clipped);
+  frame_set_position(*cf, scene.get(), vec3(1, 0, 4));
+  render();
+  EXPECT_EQ(pixel(60, 32), 0xffffffu);
+  EXPECT_EQ(pixel(44, 32), 0u);
+  clipped_add_plane(*clipped, vec3(0.5f, 0, 0), vec3(-1, 0, 0));  // and x <= 0.5: columns 48..56
+  render();
+  EXPECT_EQ(pixel(52, 32), 0xffffffu);
+  EXPECT_EQ(pixel(60, 32), 0u);
+  frame_set_traversal(*cf, 0);
+
+  // A near red square and a bigger far green one, both drawn over whatever lies there.
+  FramePtr group = frame_create(scene.get());
+  FramePtr red = frame_create(group.get()), green = frame_create(group.get());
+  frame_add_visual(*red, square(vec4(1, 0, 0, 1)));
+  frame_add_visual(*green, square(vec4(0, 1, 0, 1)));
+  frame_set_position(*red, scene.get(), vec3(0, 0, 4));
+  frame_set_position(*green, scene.get(), vec3(0, 0, 8));
+  green->basis = mat3(3.0f);
+  group->zbuffer = ZBufferMode::Disable;
+  scene->sort_mode = SortMode::FrontToBack;  // the root: near first, so green ends on top
+  render();
+  EXPECT_EQ(pixel(32, 32), 0x00ff00u);
+  group->sorts_below = true;  // the group: far first, so red ends on top
+  group->sort_mode = SortMode::BackToFront;
+  render();
+  EXPECT_EQ(pixel(32, 32), 0xff0000u);
+}
+
 TEST_F(GlFixture, AntialiasingSoftensEdgesAndKeepsTheRest) {
   FramePtr scene = frame_create(nullptr);
   FramePtr camera = frame_create(scene.get());

@@ -434,14 +434,18 @@ TEST_F(SceneFixture, ModelAnimationAndOverlayCopies) {
 
   // An overlay copy follows its source while the source is drawn.
   rm::FramePtr copy = rm::frame_create(s.overlay.get());
-  s.overlay_copies.push_back({copy, s.elements[1].frame});
+  OverlayCopy oc;
+  oc.copy = copy;
+  oc.source = s.elements[1].frame;
+  s.overlay_copies.push_back(oc);
   states[1].position = {1024000, 0, 0};
   states[1].rotation = {0, 46080, 0};
   scene_sync(s, *core, states);
   EXPECT_NEAR(glm::distance(rm::frame_position(*copy, s.main.get()), rm::vec3(2, 0, 0)), 0.0f, 1e-4f);
   states[1].shown = false;
   states[1].position = {0, 0, 0};
-  scene_sync(s, *core, states);  // hidden source: the copy stays where it was
+  scene_sync(s, *core, states);  // hidden source: the copy stays where it was, hidden too
   EXPECT_NEAR(glm::distance(rm::frame_position(*copy, s.main.get()), rm::vec3(2, 0, 0)), 0.0f, 1e-4f);
+  EXPECT_EQ(copy->traversal, 0u);
   scene_release(s);
 }

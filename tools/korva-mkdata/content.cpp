@@ -500,7 +500,7 @@ FileEntry text_file(std::string path, std::string_view text) { return {std::move
 
 std::vector<std::string> installation_folders() {
   return {"3dshapes", "bckgrnds", "brains", "sprites", "3dsfiles", "elements", "elements/myele", "frames",
-          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "projects/race", "projects/video", "projects/levels", "visuals", "sounds", "counters", "grndmaps",
+          "images", "projects", "projects/myprj", "projects/demo", "projects/kinds", "projects/race", "projects/video", "projects/levels", "projects/shadows", "visuals", "sounds", "counters", "grndmaps",
           "tracks", "cameras", "xvisuals", "temp", "data", "multilev", "korvaexe"};
 }
 
@@ -735,6 +735,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   Bytes demo_col = companion_encode(30, 100);
   demo_col[2 * 256 + 3] = 1;  // cube and ball collide with code 1
   groups.push_back(race_demo_files());
+  groups.push_back(shadow_demo_files());
 
   groups.push_back(levels_game_files(demo_col));
 

@@ -206,6 +206,8 @@ Bytes ground_map_of_model(const Bytes& tds);
 
 // The race example project ("projects/race"): a spline racer and a recorded-track racer.
 FileGroup race_demo_files();
+// The meshes example project ("projects/shadows"): a rippling sheet, volume shadows, a material.
+FileGroup shadow_demo_files();
 
 // The folders of an editing installation.
 std::vector<std::string> installation_folders();

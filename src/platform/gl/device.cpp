@@ -43,6 +43,7 @@ void device_release(Device& d) {
   }
   d.textures.clear();
   d.meshes.clear();
+  d.clipped.clear();
   d.ready = false;
   d.in_pass = false;
 }
@@ -272,6 +273,7 @@ bool render_begin(Device& d, const platform::Surface& s) {
       ++it;
     }
   }
+  std::erase_if(d.clipped, [](const auto& e) { return e.second.owner.expired(); });
   if (!make_target(d, s.width, s.height)) return false;
   const int32_t bpp = platform::bytes_per_pixel(s.format);
   d.uploaded.resize(size_t(s.width) * size_t(s.height) * 4);

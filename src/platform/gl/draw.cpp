@@ -29,6 +29,10 @@ struct Item {
   bool zbuffer = true;
   bool transparent = false;
   float depth = 0.0f;  // distance ahead of the camera
+  // The nearest frame above that sorts its own visuals, and where its origin lies.
+  const rm::Frame* group = nullptr;
+  mat4 group_world{1.0f};
+  float group_depth = 0.0f;
 };
 
 struct LightItem {
@@ -37,15 +41,31 @@ struct LightItem {
 };
 
 void collect(const rm::Frame& f, const mat4& parent, const rm::MaterialOverride* material,
-             bool zbuffer, std::vector<Item>& items, std::vector<LightItem>& lights) {
+             bool zbuffer, const rm::Frame* group, const mat4& group_world, std::vector<Item>& items,
+             std::vector<LightItem>& lights) {
   if (!(f.traversal & rm::kTraverseRender)) return;
   const mat4 world = parent * rm::frame_local(f);
   if (f.material) material = &*f.material;
   if (f.zbuffer != rm::ZBufferMode::FromParent) zbuffer = f.zbuffer == rm::ZBufferMode::Enable;
-  for (const auto& v : f.visuals) items.push_back({&f, &v, world, material, zbuffer, false, 0.0f});
+  const bool starts_group = f.sorts_below && f.parent;  // a root sorts everything anyway
+  const rm::Frame* g = starts_group ? &f : group;
+  const mat4& gw = starts_group ? world : group_world;
+  for (const auto& v : f.visuals) {
+    Item it{&f, &v, world, material, zbuffer};
+    it.group = g;
+    it.group_world = gw;
+    items.push_back(it);
+  }
   for (const auto& l : f.lights)
     if (l && l->enabled) lights.push_back({l.get(), world});
-  for (const auto& c : f.children) collect(*c, world, material, zbuffer, items, lights);
+  for (const auto& c : f.children) collect(*c, world, material, zbuffer, g, gw, items, lights);
+}
+
+// Orders a and b by depth in a sort mode; false when the mode leaves them as they are.
+bool sorted_before(rm::SortMode mode, float a, float b) {
+  if (mode == rm::SortMode::FrontToBack) return a < b;
+  if (mode == rm::SortMode::BackToFront) return a > b;
+  return false;
 }
 
 bool mesh_transparent(const rm::Mesh& m, const rm::MaterialOverride* material) {
@@ -199,7 +219,24 @@ void expand_mesh(Device& d, const rm::Mesh& m, const std::vector<rm::ClipPlane>*
       tri[size_t(k)] = {m.vertices[vi], flat ? fn : have_normals ? m.normals[vi] : smooth[vi],
                         vi < m.uvs.size() ? m.uvs[vi] : vec2(0.0f), f.color};
     }
-    if (!planes) {
+    // Against the planes, a triangle wholly outside one goes, one wholly inside all stays as
+    // it is; only the others are cut.
+    bool outside = false, inside = true;
+    if (planes) {
+      for (const auto& pl : *planes) {
+        const float da = glm::dot(tri[0].p - pl.point, pl.normal);
+        const float db = glm::dot(tri[1].p - pl.point, pl.normal);
+        const float dc = glm::dot(tri[2].p - pl.point, pl.normal);
+        if (da < 0.0f && db < 0.0f && dc < 0.0f) {
+          outside = true;
+          break;
+        }
+        inside = inside && da >= 0.0f && db >= 0.0f && dc >= 0.0f;
+      }
+    }
+    if (outside) {
+      // nothing of it is drawn
+    } else if (!planes || inside) {
       for (const Corner& c : tri) push(d, c);
     } else {
       std::vector<Corner> poly(tri.begin(), tri.end());
@@ -262,9 +299,10 @@ void draw_runs(Device& d, const rm::Mesh& m, const std::vector<MeshRun>& runs,
   glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-// mesh: the shared pointer when the expanded copy may be kept in a buffer (unclipped meshes).
-void draw_mesh(Device& d, const rm::Mesh& m, const rm::MeshPtr& shared,
-               const std::vector<rm::ClipPlane>* planes, const rm::MaterialOverride* material) {
+// shared: the mesh's pointer when the expanded copy may be kept in a buffer (unclipped
+// meshes); clipped: the clipped visual m belongs to, whose cut copy is kept while unchanged.
+void draw_mesh(Device& d, const rm::Mesh& m, const rm::MeshPtr& shared, const rm::ClippedPtr& clipped,
+               const rm::MaterialOverride* material) {
   if (m.faces.empty() || m.vertices.empty()) return;
   const rm::TexturePtr override_texture =
       material && (material->flags & rm::kMaterialTexture) ? material->texture : nullptr;
@@ -272,9 +310,25 @@ void draw_mesh(Device& d, const rm::Mesh& m, const rm::MeshPtr& shared,
   glShadeModel(m.quality != rm::Quality::Gouraud ? GL_FLAT : GL_SMOOTH);
   if (m.quality != rm::Quality::UnlitFlat) glEnable(GL_LIGHTING); else glDisable(GL_LIGHTING);
   apply_material(material, m.power);
-  if (planes || !shared) {
+  if (clipped) {
+    ClippedEntry& e = d.clipped[clipped.get()];
+    if (e.owner.lock() != clipped || e.mesh != &m || e.mesh_version != m.version ||
+        e.planes_version != clipped->version) {
+      e.owner = clipped;
+      e.mesh = &m;
+      e.mesh_version = m.version;
+      e.planes_version = clipped->version;
+      expand_mesh(d, m, &clipped->planes, e.runs);
+      std::swap(e.positions, d.positions);
+      std::swap(e.normals, d.normals);
+      std::swap(e.uvs, d.uvs);
+      std::swap(e.colors, d.colors);
+    }
+    draw_runs(d, m, e.runs, override_texture, e.positions.data(), e.normals.data(), e.uvs.data(),
+              e.colors.data());
+  } else if (!shared) {
     std::vector<MeshRun> runs;
-    expand_mesh(d, m, planes, runs);
+    expand_mesh(d, m, nullptr, runs);
     draw_runs(d, m, runs, override_texture, d.positions.data(), d.normals.data(), d.uvs.data(),
               d.colors.data());
   } else {
@@ -362,7 +416,7 @@ void viewport_render(Device& d, const rm::Viewport& v, const rm::Frame& root) {
 
   std::vector<Item> items;
   std::vector<LightItem> lights;
-  collect(root, mat4(1.0f), nullptr, true, items, lights);
+  collect(root, mat4(1.0f), nullptr, true, nullptr, mat4(1.0f), items, lights);
   setup_lights(lights, view);
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, d.settings.view_dependent_specular ? GL_TRUE : GL_FALSE);
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
@@ -380,17 +434,27 @@ void viewport_render(Device& d, const rm::Viewport& v, const rm::Frame& root) {
 
   for (auto& it : items) {
     it.depth = -(view * it.world[3]).z;
+    it.group_depth = it.group ? -(view * it.group_world[3]).z : it.depth;
+    // A broken transform must not break the ordering the sort relies on.
+    if (!std::isfinite(it.depth)) it.depth = 0.0f;
+    if (!std::isfinite(it.group_depth)) it.group_depth = 0.0f;
     if (auto mp = std::get_if<rm::MeshPtr>(it.visual); mp && *mp)
       it.transparent = d.settings.sorted_transparency && mesh_transparent(**mp, it.material);
+    else if (auto cp = std::get_if<rm::ClippedPtr>(it.visual); cp && *cp && (*cp)->mesh)
+      it.transparent = d.settings.sorted_transparency && mesh_transparent(*(*cp)->mesh, it.material);
     else if (auto dp = std::get_if<rm::TexturePtr>(it.visual); dp && *dp)
       it.transparent = d.settings.sorted_transparency && (*dp)->transparent;
   }
-  if (root.sort_mode == rm::SortMode::FrontToBack)
-    std::stable_sort(items.begin(), items.end(),
-                     [](const Item& a, const Item& b) { return a.depth < b.depth; });
-  else if (root.sort_mode == rm::SortMode::BackToFront)
-    std::stable_sort(items.begin(), items.end(),
-                     [](const Item& a, const Item& b) { return a.depth > b.depth; });
+  // The root's mode orders items (a sorting frame's visuals as one, at its origin); a sorting
+  // frame's own mode orders its visuals among themselves.
+  std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+    if (a.group != b.group || !a.group) {
+      if (sorted_before(root.sort_mode, a.group_depth, b.group_depth)) return true;
+      if (sorted_before(root.sort_mode, b.group_depth, a.group_depth)) return false;
+      return std::less<const rm::Frame*>()(a.group, b.group);
+    }
+    return sorted_before(a.group->sort_mode, a.depth, b.depth);
+  });
   if (d.settings.sorted_transparency)  // transparent items after the opaque ones, far first
     std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
       if (a.transparent != b.transparent) return !a.transparent;
@@ -428,7 +492,7 @@ void viewport_render(Device& d, const rm::Viewport& v, const rm::Frame& root) {
     if (auto mp = std::get_if<rm::MeshPtr>(it.visual); mp && *mp)
       draw_mesh(d, **mp, *mp, nullptr, it.material);
     else if (auto cp = std::get_if<rm::ClippedPtr>(it.visual); cp && *cp && (*cp)->mesh)
-      draw_mesh(d, *(*cp)->mesh, nullptr, &(*cp)->planes, it.material);
+      draw_mesh(d, *(*cp)->mesh, nullptr, *cp, it.material);
   }
   glDisable(GL_BLEND);
   glDisable(GL_FOG);

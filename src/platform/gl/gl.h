@@ -58,6 +58,17 @@ struct MeshEntry {
   std::vector<MeshRun> runs;
 };
 
+// A clipped mesh cut by its planes and expanded, kept while the mesh and the planes are
+// unchanged (a shadow copy is cut once, not in every pass).
+struct ClippedEntry {
+  std::weak_ptr<rm::ClippedVisual> owner;
+  const rm::Mesh* mesh = nullptr;
+  uint32_t mesh_version = 0;
+  uint32_t planes_version = 0;
+  std::vector<float> positions, normals, uvs, colors;
+  std::vector<MeshRun> runs;
+};
+
 struct Stats {
   int64_t triangles = 0;  // drawn in the current pass
   int32_t viewports = 0;
@@ -83,6 +94,7 @@ struct Device {
   std::vector<uint8_t> readback;
   std::unordered_map<const rm::Texture*, TextureEntry> textures;
   std::unordered_map<const rm::Mesh*, MeshEntry> meshes;
+  std::unordered_map<const rm::ClippedVisual*, ClippedEntry> clipped;
   // Scratch arrays for expanding meshes into vertex arrays.
   std::vector<float> positions, normals, uvs, colors;
   Stats stats;

@@ -179,6 +179,7 @@ void clipped_add_plane(ClippedVisual& c, vec3 point, vec3 normal) {
   const float len = glm::length(normal);
   if (!(len > 0.0f) || !std::isfinite(len)) return;  // a plane needs a direction
   c.planes.push_back({point, normal / len});
+  ++c.version;
 }
 
 LightPtr light_create(LightKind kind, vec3 color) {

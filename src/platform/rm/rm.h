@@ -143,6 +143,7 @@ struct ClipPlane {
 struct ClippedVisual {
   MeshPtr mesh;
   std::vector<ClipPlane> planes;
+  uint32_t version = 1;  // bumped by clipped_add_plane so devices cut the mesh again
 };
 ClippedPtr clipped_create(MeshPtr mesh);
 void clipped_add_plane(ClippedVisual& c, vec3 point, vec3 normal);
@@ -215,6 +216,9 @@ struct Frame {
   std::optional<MaterialOverride> material;
   // Scene settings: used when this frame is the root a viewport renders.
   SortMode sort_mode = SortMode::FrontToBack;
+  // When set, sort_mode also orders the visuals below this frame among themselves (they keep
+  // their place among the rest of the scene by the distance to this frame's origin).
+  bool sorts_below = false;
   vec3 background{0.0f};
   Fog fog;
   std::string name;
