@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "builder/builder.h"
 #include "core/core.h"
 #include "devices/input.h"
+#include "editors/editors.h"
 #include "editors/gui.h"
 #include "model/model.h"
 
@@ -23,6 +25,7 @@ constexpr const char* kButtons[] = {"Previous Page (PagUp)", "Next Page (PagDn)"
                                     "Create Executable (X)", "Reset List", "Executable Name"};
 constexpr int32_t kFieldX[3][2] = {{64, 156}, {160, 252}, {256, 348}};
 constexpr int32_t kSwitchX1 = 352, kSwitchX2 = 396;
+constexpr int32_t kImages = -1;  // the resource browser's kind for images
 
 struct Editor {
   System& s;
@@ -96,11 +99,17 @@ struct Editor {
 
   std::string list_file(std::string_view name) { return std::string(c.base_folder->view()) + "multilev/" + std::string(name) + ".mlv"; }
 
+  // Before a chooser opens the rows go to "data/multilev.ini" and afterwards they are read back:
+  // a chooser may load a project and so replace the editor's state.
   void load_list() {
-    // The chosen ".mlv" file replaces the working list; the file browser comes with the choosers.
     save_rows();
-    std::fprintf(stderr, "korva: the file browser is not available in this build yet\n");
+    const std::string chosen = choose_file(g, std::string(c.base_folder->view()) + "multilev/", "*.mlv");
     reload_rows();
+    if (chosen.empty()) return;
+    rows = load_level_list(c, chosen);
+    const size_t slash = chosen.find_last_of('/');
+    const std::string file = chosen.substr(slash == std::string::npos ? 0 : slash + 1);
+    list_name = file.substr(0, file.rfind('.'));
   }
 
   void save_list() {
@@ -125,12 +134,37 @@ struct Editor {
     window_name = name;
   }
 
+  // Fields 1 and 2 are cut-scene images, field 3 the level's project.
   void choose(int32_t row, int32_t field) {
+    if (row < 0 || row >= int32_t(rows.size())) return;
     save_rows();
-    std::fprintf(stderr, "korva: the %s chooser is not available in this build yet\n",
-                 field == 3 ? "project" : "file");
+    std::string chosen;
+    if (field == 3) {
+      chosen = browse_projects(g, *s.model);
+    } else {
+      std::string start(field_view(rows[size_t(row)], field, '|'));
+      if (start.empty()) start = std::string(c.base_folder->view()) + "images/black_.bmp";
+      PreviewDevice preview{s.devices, s.gl};
+      chosen = browse_resources(g, start, kImages, "Choose a .bmp cutscene", &preview);
+    }
     reload_rows();
-    (void)row;
+    if (!chosen.empty()) set_row_field(rows[size_t(row)], field, chosen);
+  }
+
+  // Field n (from 1) of a row's "|" fields replaced; missing fields are added empty.
+  static void set_row_field(std::string& row, int32_t n, std::string_view value) {
+    std::vector<std::string> fields;
+    for (size_t at = 0;;) {
+      const size_t bar = row.find('|', at);
+      fields.emplace_back(row.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
+      if (bar == std::string::npos) break;
+      at = bar + 1;
+    }
+    while (int32_t(fields.size()) < n) fields.emplace_back();
+    fields[size_t(n - 1)] = std::string(value);
+    row.clear();
+    for (size_t k = 0; k < fields.size(); ++k) row += (k ? "|" : "") + fields[k];
+    if (row.size() > size_t(kStrCapacity)) row.resize(kStrCapacity);
   }
 
   // Returns true when the editor ends.

@@ -9,6 +9,7 @@
 #include "core/core.h"
 #include "core/scramble.h"
 #include "devices/input.h"
+#include "devices/video.h"
 #include "editors/gui.h"
 #include "model/model.h"
 #include "model/run_state.h"
@@ -127,6 +128,35 @@ bool load_level(System& s, int32_t level) {
   return true;
 }
 
+// The 'loading' screen's cut-scene: a video with the image's name and the extension ".avi", in
+// a window whose size the name gives after its first "_" ("intro_320x240.avi"), centred, or over
+// the whole screen when the name gives no size. It runs to its end or until a key or button;
+// false when there is no such video.
+bool play_cut_scene(System& s, const std::string& image) {
+  if (image.empty()) return false;
+  const size_t dot = image.rfind('.');
+  const std::string stem = image.substr(0, dot == std::string::npos ? image.size() : dot);
+  const std::string video = base(*s.core) + stem + ".avi";
+  platform::Screen* screen = s.core->frame.screen;
+  if (!screen || !file_exists(*s.core, video)) return false;
+  const size_t under = stem.find('_');
+  const std::string size = lower(under == std::string::npos ? std::string() : stem.substr(under + 1));
+  const size_t x = size.find('x');
+  int32_t w = x == std::string::npos ? 0 : str_to_int(std::string_view(size).substr(0, x));
+  int32_t h = x == std::string::npos ? 0 : str_to_int(std::string_view(size).substr(x + 1));
+  if (w < 1 || h < 1) w = screen->back.width, h = screen->back.height;
+  VideoState& rect = s.core->frame.video;
+  const VideoState kept = rect;
+  rect.width = w;
+  rect.height = h;
+  PlayContext context;
+  context.fast = s.pipeline && s.pipeline->fast;
+  context.wait_mouse_release = [&s] { wait_mouse_release(s); };
+  video_play_centred(s, video, context);
+  rect = kept;
+  return true;
+}
+
 // One level; returns its exit code, or kExitStop with the message when it cannot be played.
 int32_t run_level(System& s, Player& p, bool resuming) {
   Core& c = *s.core;
@@ -137,8 +167,8 @@ int32_t run_level(System& s, Player& p, bool resuming) {
 
   const std::string line = level_line(c, p.level);
   const std::string loading(field_view(line, 1, '|')), complete(field_view(line, 2, '|'));
-  // Cut-scene videos come with the video layer; until then the image is shown.
-  show_image(s, resuming ? "resume_.bmp" : loading);
+  const std::string first = resuming ? "resume_.bmp" : loading;
+  if (!play_cut_scene(s, first)) show_image(s, first);
 
   if (!load_level(s, p.level)) {
     ask_question(c, "Sub-project " + three_digits(p.level) + " not found, error!", " OK ", " OK ");

@@ -74,5 +74,16 @@ TEST_F(SelfExecutableEditor, XBuildsTheGameAfterTheConfirmation) {
   EXPECT_TRUE(fs::exists(dir / "korvaexe/korvaexe"));
 }
 
+TEST_F(SelfExecutableEditor, TheChoosersOpenAndEscapeLeavesTheListAsItWas) {
+  const std::string before = read(dir / "data/multilev.ini");
+  // L: the file list on multilev/; a click on row 2's project field: the project browser; a
+  // click on its 'loading' image: the resource browser. Escape leaves each without a choice.
+  ASSERT_EQ(korva("10 key L l\n30 key ESC\n50 click 300 60\n70 key ESC\n90 click 100 60\n110 key ESC\n"
+                  "140 key ESC\n"), 0)
+      << read(dir / "stderr.txt");
+  EXPECT_EQ(read(dir / "stderr.txt").find("not available"), std::string::npos) << read(dir / "stderr.txt");
+  EXPECT_EQ(read(dir / "data/multilev.ini"), before);
+}
+
 }  // namespace
 }  // namespace korva
