@@ -86,5 +86,11 @@ TEST(DemoPicture, TheMeshesExampleShowsARippleShadowsAndAPickedMaterial) {
   expect_project_picture("projects/shadows/shadows.prj", 25, "shadows", "2 mouse 476 300\r\n");
 }
 
+// Twenty frames later the animated model has turned on, the ball has moved and their shadows
+// with them; the mouse is away, so the block keeps its own material.
+TEST(DemoPicture, TheMeshesExampleTwentyFramesLater) {
+  expect_project_picture("projects/shadows/shadows.prj", 45, "shadows_later");
+}
+
 }  // namespace
 }  // namespace korva
