@@ -93,9 +93,18 @@ static void write_screenshot(App& app) {
     std::fprintf(stderr, "korva: the screenshot could not be written to %s\n", file);
 }
 
+// KORVA_WINDOW_SHOT: the window as the user sees it, borders and scaling included.
+static void write_window_shot(App& app) {
+  const char* file = std::getenv("KORVA_WINDOW_SHOT");
+  if (!file || !*file) return;
+  if (!platform::screen_write_window_png(app.screen, file))
+    std::fprintf(stderr, "korva: there is no window to take a picture of for %s\n", file);
+}
+
 // Device objects in their release order, then the pools.
 static void shutdown(App& app) {
   write_screenshot(app);
+  write_window_shot(app);
   platform::joysticks_close(app.joysticks);
   platform::devices_release(app.devices);
   platform::screen_hide(app.screen);

@@ -124,6 +124,9 @@ bool headless_requested();
 bool screen_open(Screen& s, const ScreenOptions& options);
 void screen_close(Screen& s);
 void screen_hide(Screen& s);
+// What the window shows now (the picture as presented, with its borders) as a PNG file; false
+// without a window.
+bool screen_write_window_png(Screen& s, const std::string& path);
 
 // Processes every waiting message. Returns false while the primary surface is lost.
 bool screen_pump(Screen& s);

@@ -298,6 +298,17 @@ void screen_close(Screen& s) {
   s.headless = true;
 }
 
+bool screen_write_window_png(Screen& s, const std::string& path) {
+  SDL_Surface* shown = s.window ? SDL_GetWindowSurface(s.window) : nullptr;
+  if (!shown) return false;
+  Surface copy;
+  if (!surface_create(copy, shown->w, shown->h, PixelFormat::Xrgb8888)) return false;
+  if (SDL_ConvertPixels(shown->w, shown->h, shown->format->format, shown->pixels, shown->pitch,
+                        SDL_PIXELFORMAT_RGB888, copy.pixels.data(), copy.pitch) != 0)
+    return false;
+  return surface_write_png(copy, path);
+}
+
 void screen_hide(Screen& s) {
   if (s.window) SDL_HideWindow(s.window);
 }
