@@ -26,13 +26,13 @@ struct ModeRow {
 
 constexpr ModeRow kModes[] = {
     {kEditorRun, true, false, nullptr},
-    {kCollisionEditor, true, true, "collision channel editor"},
+    {kCollisionEditor, true, true, nullptr},
     {kVirtualEditor, true, true, "virtual editor"},
     {kParameterEditor, true, true, "element parameter editor"},
     {kBuilder, false, false, "self-executable editor"},
     {kVisualEditor, false, false, "visual editor"},
-    {kExplosionGenerator, false, false, "explosion generator"},
-    {kRenameTools, false, false, "animation rename tools"},
+    {kExplosionGenerator, false, false, nullptr},
+    {kRenameTools, false, false, nullptr},
     {kNothing, false, false, nullptr},
     {kBrainEditor, true, true, "brain editor"},
     {kDisplayArea, true, true, "display-area tool"},

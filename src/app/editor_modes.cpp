@@ -110,6 +110,29 @@ bool chooser_on_its_own(App& app) {
   return false;
 }
 
+// Mode 2: the collision matrix; the dispatcher saves it with the project's companion file.
+bool collision_channels(App& app) {
+  if (!app.gui) return false;
+  return collision_channel_editor(*app.gui, *app.model);
+}
+
+// Mode 9: the animation rename tools on the images folder of the last-used paths.
+bool rename_tools(App& app) {
+  if (!app.gui) return false;
+  std::string folder(folder_part(*app.core, app.model->paths[pth::kImage].view()).view());
+  if (folder.empty()) folder = std::string(app.core->base_folder->view()) + "images/";
+  animation_rename_tools(*app.gui, folder);
+  return false;
+}
+
+// Mode 8: the explosion generator; it writes the frames and the visual itself.
+bool explosions(App& app) {
+  if (!app.gui) return false;
+  PreviewDevice device{&app.devices, &app.gl};
+  explosion_generator(*app.gui, &device);
+  return false;
+}
+
 // Modes 13 and 5 save what they changed themselves.
 bool brain_editing(App& app) {
   run_brain_editing(app);
@@ -124,8 +147,11 @@ bool parameter_editor(App& app) {
 }  // namespace
 
 void use_editor_modes(App& app) {
+  app.editors[2] = collision_channels;
   app.editors[5] = parameter_editor;
   app.editors[6] = self_executable;
+  app.editors[8] = explosions;
+  app.editors[9] = rename_tools;
   app.editors[10] = chooser_on_its_own;
   app.editors[13] = brain_editing;
   app.editors[14] = display_area;

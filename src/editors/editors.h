@@ -1,6 +1,7 @@
 // The editors folder's public face: the panel GUI toolkit (gui.h) and the editors and tools
 // built on it.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,6 +39,114 @@ struct BackgroundBand {
 // F1 and F2 step through the layouts (wrapping); a click moves the nearer row (the top row
 // stays at least 7 rows above the bottom one); Escape ends and keeps the values.
 void background_band_editor(Gui& g, BackgroundBand& band);
+
+// ---- Collision channel editor (mode 2) ----
+// The collision code of the pair (a, b) in the project's matrix (row the smaller index, column
+// the larger); 0 for an element with itself or an index outside the matrix.
+int32_t collision_code(const Core& c, int32_t a, int32_t b);
+// Sets the pair's code, clamped to 0..11; an element with itself is left alone.
+void collision_code_set(Core& c, int32_t a, int32_t b, int32_t code);
+// The cross-map's layout: cells of 16 pixels below and right of the icons.
+constexpr int32_t kCollisionCell = 16;
+constexpr int32_t kCollisionMapLeft = 32, kCollisionMapTop = 48;
+constexpr int32_t kCollisionMapColumns = (kGuiWidth - kCollisionMapLeft - 8) / kCollisionCell;
+constexpr int32_t kCollisionMapRows = (kGuiHeight - kCollisionMapTop - 56) / kCollisionCell;
+// The first element row and column the map shows (the arrow and page keys scroll).
+struct CollisionMapView {
+  int32_t first_row = 0, first_column = 0;
+};
+// What lies under a screen point: a pair (row and column, -1 for none) or an element icon.
+struct CollisionMapCell {
+  int32_t row = -1, column = -1;
+  int32_t icon = -1;
+};
+CollisionMapCell collision_map_cell(const CollisionMapView& v, int32_t count, int32_t x, int32_t y);
+// "Collision not supported" (an element with itself), "Collision will be ignored" (code 0) or
+// "Collision code: " and the code.
+std::string collision_pair_status(Core& c, int32_t row, int32_t column);
+// Draws the map with the hint, the traced elements' rows and columns and the status of hover.
+void collision_map_draw(Gui& g, const Model& m, const CollisionMapView& v, const bool* traced,
+                        const CollisionMapCell& hover);
+// The editor: a click on a cell steps the pair's code (left up, right down, 0..11 wrapping), a
+// click on an icon traces that element's row and column; Escape ends. Returns true (the
+// project is saved with its matrix).
+bool collision_channel_editor(Gui& g, Model& m);
+
+// ---- Animation rename tools (mode 9) ----
+// Frame n of the animation base (folder + name): base + ".pcx" for frame 1, base + "." and n
+// in three digits from frame 2.
+std::string animation_frame_path(std::string_view base, int32_t n);
+// "Rename Animation" on the chosen first frame: asks for the new name, asks before an existing
+// animation is overwritten (only " YES " goes on), renames the frames and reports the count.
+// Returns the count, or -1 when nothing was renamed.
+int32_t rename_animation(Core& c, std::string_view first_frame);
+// "Rename .PCX List To Animation" on the chosen image of a list: the list numbered from 1
+// becomes the animation of its base name. Returns the count, or -1 when refused.
+int32_t list_to_animation(Core& c, std::string_view list_image);
+// The menu of the two tools: 1 or 2 for the chosen entry, 0 when the user leaves.
+int32_t rename_tools_menu(Gui& g);
+// The menu, then the file list of "*.pcx" in folder and the chosen tool, until the user
+// leaves the menu.
+void animation_rename_tools(Gui& g, std::string_view folder);
+
+// ---- Explosion generator (mode 8) ----
+struct PreviewDevice;
+// The keys of an explosion script, in their order.
+enum ExplosionKey : int32_t {
+  kExpVelocity = 0, kExpAirDensity, kExpSpin, kExpDummy, kExpGravity, kExpXAngle, kExpZAngle, kExpFrames,
+  kExplosionKeys
+};
+struct ExplosionRange {
+  int32_t min = 0, max = 0;
+};
+// The script's pairs by key; the air density pair holds 50,000 minus each value (the drag
+// divisors). A key the script lacks gives (0, 0).
+struct ExplosionScript {
+  std::array<ExplosionRange, kExplosionKeys> pairs{};
+};
+// Lines "key=min/max", keys without regard to case; a line without "=" sets nothing. Values
+// are limited to +-100,000,000.
+ExplosionScript explosion_script_parse(std::string_view text);
+std::string_view explosion_key_name(int32_t key);
+// One fragment per face: its three vertices in thousandths of a unit (model axes x, y, z), its
+// velocity (thousandths per frame), spin (1/512 degree per frame about x, y, z), drag divisor
+// and gravity.
+struct ExplosionFragment {
+  int32_t vertex[3][3] = {};
+  int32_t velocity[3] = {};
+  int32_t spin[3] = {};
+  int32_t drag = 0;
+  int32_t gravity = 0;
+};
+// The faces of a .3ds model, nine floats each (the three corners). False when the data does
+// not begin with the main chunk; a truncated file gives the faces read whole.
+bool explosion_faces_from_3ds(const uint8_t* data, size_t size, std::vector<std::array<float, 9>>& faces);
+// The fragments of the faces with their random draws, in the order velocity, x angle, z angle,
+// three spins, drag, gravity per fragment.
+std::vector<ExplosionFragment> explosion_fragments(Core& c, const std::vector<std::array<float, 9>>& faces,
+                                                   const ExplosionScript& s);
+// One frame of motion: spin about each fragment's centre, the velocity added, drag and gravity.
+void explosion_step(const Core& c, std::vector<ExplosionFragment>& fragments);
+// The .3ds image of the fragments: a 40-byte header, the vertex list and two faces (both
+// windings) per fragment.
+std::vector<uint8_t> explosion_image(const std::vector<ExplosionFragment>& fragments);
+// "models/rock.3ds", 7 gives "models/rock007.3ds".
+std::string explosion_frame_path(std::string_view model_path, int32_t frame);
+struct ExplosionResult {
+  bool done = false;
+  std::string error;
+  std::vector<std::string> files;  // the frames written
+};
+// Explodes the model of the visual's first part line into one file per frame of the script's
+// frames range (at most 0..999) and rewrites the visual with one visual number per frame.
+ExplosionResult explode_visual(Core& c, std::string_view visual_path, const ExplosionScript& script);
+// The working script in the text editor until Escape: F2 saves a copy as "brains/" + name +
+// ".exp" (asking before an existing one is overwritten), F1 replaces it with a script chosen
+// from "brains/" after a warning.
+void edit_explosion_script(Gui& g, std::string_view script_path);
+// The whole tool: the visual, the script in the text editor (F2 save as, F1 load), the
+// overwrite warning, the generation and its report.
+void explosion_generator(Gui& g, PreviewDevice* device);
 
 // ---- Resource browser ----
 // The 3D device that renders previews of visuals and models; without one (or when it cannot be

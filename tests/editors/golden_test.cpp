@@ -9,6 +9,7 @@
 #include "editors/editors.h"
 #include "gui_fixture.h"
 #include "golden.h"
+#include "model/model.h"
 
 namespace korva::test {
 namespace {
@@ -179,6 +180,47 @@ TEST(GuiGolden, DisplayAreaAndBackgroundBandTools) {
   BackgroundBand band{150, 330, 0};
   background_band_editor(f2.gui, band);
   EXPECT_TRUE(shot2.taken);
+}
+
+}  // namespace
+}  // namespace korva::test
+
+namespace korva::test {
+namespace {
+
+// The collision editor with two codes set, the jeep traced, and the mouse on the jeep / wall
+// pair.
+TEST(GuiGolden, CollisionChannelEditor) {
+  GuiFixture f;
+  std::unique_ptr<Model> m = model_create();
+  const std::pair<const char*, int32_t> elements[] = {
+      {"Camera", kTypeCamera}, {"Jeep (red one)", kType3dShape}, {"Wall", kTypeFlatShape},
+      {"Lamp", kTypeLight},    {"Score", kTypeCounter},          {"Hero", kTypeSprite}};
+  for (const auto& [name, type] : elements)
+    insert_element(*f.core, *m, std::string(name) + std::string(35, '|') + std::to_string(type), m->last_index + 1);
+  collision_code_set(*f.core, 1, 2, 1);
+  collision_code_set(*f.core, 1, 5, 9);
+  collision_code_set(*f.core, 0, 4, 4);
+  const std::string icon = std::to_string(kCollisionMapLeft + 16 + 5) + " " + std::to_string(kCollisionMapTop - 12);
+  const std::string pair = std::to_string(kCollisionMapLeft + 2 * 16 + 5) + " " + std::to_string(kCollisionMapTop + 16 + 5);
+  f.script_input("3 click " + icon + "\n6 mouse " + pair + "\n12 key ESC\n");
+  Snapshot shot(f, 9, "collision_editor_640");
+  collision_channel_editor(f.gui, *m);
+  EXPECT_TRUE(shot.taken);
+}
+
+}  // namespace
+}  // namespace korva::test
+
+namespace korva::test {
+namespace {
+
+TEST(GuiGolden, RenameToolsMenu) {
+  GuiFixture f;
+  f.script_input("3 mouse 300 224\n9 key ESC\n");
+  Snapshot shot(f, 6, "rename_menu_640");
+  EXPECT_EQ(rename_tools_menu(f.gui), 0);
+  EXPECT_TRUE(shot.taken);
 }
 
 }  // namespace
