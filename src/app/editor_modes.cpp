@@ -139,6 +139,9 @@ bool brain_editing(App& app) {
   return true;
 }
 
+// Mode 3: the elements placed in 3D; the dispatcher saves what was placed.
+bool virtual_editing(App& app) { return virtual_editor(app.system); }
+
 bool parameter_editor(App& app) {
   run_parameter_editor(app);
   return true;
@@ -148,6 +151,7 @@ bool parameter_editor(App& app) {
 
 void use_editor_modes(App& app) {
   app.editors[2] = collision_channels;
+  app.editors[3] = virtual_editing;
   app.editors[5] = parameter_editor;
   app.editors[6] = self_executable;
   app.editors[8] = explosions;

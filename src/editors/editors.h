@@ -12,6 +12,7 @@
 namespace korva {
 
 struct Model;
+struct System;
 namespace platform {
 struct Devices;
 }
@@ -303,5 +304,28 @@ bool select_brain(Gui& g, Model& m, int32_t element);
 std::string save_brain_as(Gui& g, int32_t element);
 // The parameter panel of an element; Escape closes it and stores its position.
 void parameter_panel(Gui& g, Model& m, int32_t element);
+
+// ---- Virtual editor (mode 3) ----
+// The views: through the first switched-on camera, or orthographic from the top, the back or
+// the right (F5 to F8).
+enum class VirtualView : int32_t { Camera = 0, Top = 1, Back = 2, Right = 3 };
+// The status lines of the current element, from its record through the field formatter.
+enum class VirtualStatus : int32_t { PositionRotation, PositionScale, Scale, Flat, Distance };
+// The whole editor on the loaded project: false (nothing to save) when no camera element is
+// switched on, after the message that says so. Changes land in the element records.
+bool virtual_editor(System& s);
+// The menu bar's icon under a panel point (x / 16 in the bar's first 19 rows), or -1.
+int32_t virtual_icon_at(int32_t bar_y, int32_t x, int32_t y);
+std::string_view virtual_tooltip(int32_t icon);
+// The help line for the element's kind in a view and sprite mode.
+std::string_view virtual_help_line(Core& c, int32_t element, VirtualView view, bool clipped, bool velocity_mode);
+std::string_view virtual_scale_help();
+// distance (position units) is read by the Distance line only.
+std::string virtual_status_line(Core& c, int32_t element, VirtualStatus kind, int32_t distance);
+// The element chooser: the project's elements by number, name and kind, a page of 20 at a
+// time; the chosen index, or -1 when the user leaves.
+int32_t choose_element(Gui& g, Model& m, int32_t current);
+// " (vx,vy,vz = speed m/sec)" for the velocity words of the element's instance record.
+std::string virtual_velocity_text(Core& c, int32_t element, const int32_t velocity[3]);
 
 }  // namespace korva

@@ -42,6 +42,7 @@ constexpr int32_t kTitleStripY = 4, kTitleStripW = 128, kTitleStripH = 22;
 constexpr int32_t kBoxImageY = 26, kBoxImageW = 34, kBoxImageH = 14, kBoxInactiveX = 34;
 constexpr int32_t kCursorY = 40, kCursorSize = 16, kSaveUnderX = 16;
 constexpr int32_t kHeight = 56;  // rows the toolkit reads
+constexpr int32_t kIconsY = 64, kIconSize = 16, kIconsPerRow = 8;  // the virtual editor's icons
 }  // namespace skin
 
 // One button slot: four 16-bit words. Bit 15 of the left x marks the inset style; a free slot

@@ -203,7 +203,7 @@ TEST(GuiSetup, StartLoadsSkinAndFontFromTheDataFolder) {
   Gui g;
   str_set(*f.core->data_folder, f.dir.string() + "/");
   EXPECT_TRUE(gui_start(g, *f.core, &f.input, &f.screen));  // panels.pcx written by the fixture
-  EXPECT_EQ(g.skin_height, 56 + 8);
+  EXPECT_EQ(g.skin_height, mkdata::kSkinHeight);  // the frames, title strip, cursor and editor icons
   EXPECT_GT(g.font.count, 0);
   EXPECT_TRUE(static_cast<bool>(f.core->ui.message_box));
   EXPECT_TRUE(static_cast<bool>(f.core->ui.input_box));

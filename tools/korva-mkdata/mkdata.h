@@ -131,7 +131,7 @@ bool fnt_parse(const Bytes& file, FntInfo& info);
 // ---- Skin --------------------------------------------------------------------------------------
 
 constexpr int32_t kSkinWidth = 128;
-constexpr int32_t kSkinHeight = 64;
+constexpr int32_t kSkinHeight = 112;  // the virtual editor's icons from row 64
 enum class SkinVariant { Editor, Player };
 // The panel skin with every region where the GUI reads it. The face draws the title strip's
 // name; without one the strip is left plain.

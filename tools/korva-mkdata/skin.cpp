@@ -159,6 +159,36 @@ void draw_cursor(Image8& skin, const Colours& c) {
 
 }  // namespace
 
+// The virtual editor's menu bar icons, 16 x 16, eight to a row from row 64 on, in the order of
+// its commands: a raised face with a letter or sign in the command group's colour.
+void draw_icons(Image8& skin, const Colours& c, const Typeface* face) {
+  constexpr int32_t kTop = 64;
+  const uint8_t view = cube(0, 2, 4), position = cube(0, 3, 1), rotation = cube(5, 1, 1), plain = c.text;
+  const struct {
+    const char* glyph;
+    uint8_t ink;
+  } icons[] = {
+      {"C", cube(5, 3, 0)}, {"<", plain}, {">", plain}, {"V", view}, {"T", view}, {"B", view}, {"R", view},
+      {"X", position}, {"Y", position}, {"Z", position}, {"x", rotation}, {"y", rotation}, {"z", rotation},
+      {"S", plain}, {"U", plain}, {"M", plain}, {"-", plain}, {"E", rotation},
+  };
+  int32_t i = 0;
+  for (const auto& icon : icons) {
+    const int32_t x0 = 16 * (i % 8), y0 = kTop + 16 * (i / 8);
+    ++i;
+    skin.fill(x0, y0, x0 + 15, y0 + 15, c.face);
+    skin.fill(x0, y0, x0 + 15, y0, c.white);
+    skin.fill(x0, y0, x0, y0 + 15, c.white);
+    skin.fill(x0, y0 + 15, x0 + 15, y0 + 15, c.shade);
+    skin.fill(x0 + 15, y0, x0 + 15, y0 + 15, c.shade);
+    if (!face) continue;
+    const int32_t x = x0 + (16 - face->text_width(icon.glyph)) / 2;
+    face->draw(icon.glyph, x, y0 + 13, [&](int32_t px, int32_t py, int32_t v) {
+      if (px > x0 && px < x0 + 15 && py > y0 && py < y0 + 15 && v >= 100) skin.at(px, py) = icon.ink;
+    });
+  }
+}
+
 Image8 make_skin(SkinVariant variant, const Typeface* face) {
   Colours c{};
   if (variant == SkinVariant::Editor) {
@@ -177,6 +207,7 @@ Image8 make_skin(SkinVariant variant, const Typeface* face) {
   draw_box_glyphs(skin, 0, c, true);
   draw_box_glyphs(skin, 34, c, false);
   draw_cursor(skin, c);
+  draw_icons(skin, c, face);
   return skin;
 }
 
