@@ -30,7 +30,7 @@ constexpr ModeRow kModes[] = {
     {kVirtualEditor, true, true, "virtual editor"},
     {kParameterEditor, true, true, "element parameter editor"},
     {kBuilder, false, false, "self-executable editor"},
-    {kVisualEditor, false, false, "visual editor"},
+    {kVisualEditor, false, false, nullptr},
     {kExplosionGenerator, false, false, "explosion generator"},
     {kRenameTools, false, false, "animation rename tools"},
     {kNothing, false, false, nullptr},
