@@ -21,18 +21,18 @@ struct ModeRow {
   int32_t mode;
   bool loads;
   bool saves;
-  const char* name;  // of an editor this build does not have yet; nullptr when it runs here
+  const char* name;  // of the editor, named when an executable without it (the player) is asked for it
 };
 
 constexpr ModeRow kModes[] = {
     {kEditorRun, true, false, nullptr},
-    {kCollisionEditor, true, true, nullptr},
+    {kCollisionEditor, true, true, "collision channel editor"},
     {kVirtualEditor, true, true, "virtual editor"},
     {kParameterEditor, true, true, "element parameter editor"},
     {kBuilder, false, false, "self-executable editor"},
     {kVisualEditor, false, false, "visual editor"},
-    {kExplosionGenerator, false, false, nullptr},
-    {kRenameTools, false, false, nullptr},
+    {kExplosionGenerator, false, false, "explosion generator"},
+    {kRenameTools, false, false, "animation rename tools"},
     {kNothing, false, false, nullptr},
     {kBrainEditor, true, true, "brain editor"},
     {kDisplayArea, true, true, "display-area tool"},

@@ -133,6 +133,15 @@ bool explosions(App& app) {
   return false;
 }
 
+// Mode 7: the visual editor; it saves the visual itself (the project is not touched).
+bool visual_editing(App& app) {
+  if (!app.gui) return false;
+  PreviewDevice device{&app.devices, &app.gl};
+  const std::string saved = visual_editor(*app.gui, &device);
+  if (!saved.empty()) std::fprintf(stderr, "korva: the visual was saved to %s\n", saved.c_str());
+  return false;
+}
+
 // Modes 13 and 5 save what they changed themselves.
 bool brain_editing(App& app) {
   run_brain_editing(app);
@@ -156,6 +165,7 @@ void use_editor_modes(App& app) {
   app.editors[6] = self_executable;
   app.editors[8] = explosions;
   app.editors[9] = rename_tools;
+  app.editors[7] = visual_editing;
   app.editors[10] = chooser_on_its_own;
   app.editors[13] = brain_editing;
   app.editors[14] = display_area;

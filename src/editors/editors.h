@@ -173,6 +173,41 @@ void draw_resource_preview(Gui& g, PreviewDevice* device, std::string_view path,
 std::string browse_resources(Gui& g, std::string_view start_path, int32_t kind, std::string_view title,
                              PreviewDevice* device = nullptr);
 
+// ---- Visual editor (mode 7) ----
+// A visual being edited: its name and its animation frames in order, each a list of part lines
+// (field 1 of a line, its frame number, is rewritten when the visual is saved).
+struct VisualDocument {
+  std::string name;
+  std::vector<std::vector<std::string>> frames;
+};
+constexpr int32_t kVisualPanelLines = 15;
+// The line a new part starts from, for frame number `frame`.
+std::string default_part_line(int32_t frame);
+// The frames of a .v3d text: parts grouped by their frame number, in ascending numbers and file
+// order within a frame. A text without part lines gives one frame of the default part.
+VisualDocument visual_document_from_text(std::string_view text);
+// The .v3d text: every part line with its frame renumbered from 1, lines ended by CR LF.
+std::string visual_document_text(const VisualDocument& d);
+// The property panel of a part, one text per line, labels first.
+std::vector<std::string> visual_panel_lines(const VisualDocument& d, int32_t frame, int32_t part);
+// The frame list as the text editor shows it: the heading, then one frame number a line.
+std::string frames_list_text(const VisualDocument& d);
+// Takes the frames in the order the list gives (a number may repeat to copy a frame, a frame
+// left out is dropped); lines without a frame number are ignored. False, changing nothing,
+// when the list names no frame.
+bool rearrange_frames(VisualDocument& d, std::string_view list);
+// Renders frame `frame` of d as the editor previews it (paths starting "./" are below
+// base_folder) into width x height RGB bytes, the turntable turned by turn_degrees.
+bool render_frame_preview(PreviewDevice& device, const VisualDocument& d, int32_t frame,
+                          std::string_view base_folder, float turn_degrees, int32_t width, int32_t height,
+                          std::vector<uint8_t>& rgb);
+// The modal choice among the "|"-separated entries: the chosen index, or -1 when the user
+// leaves (Escape, the close box, or nobody left to answer).
+int32_t choose_entry(Gui& g, std::string_view title, std::string_view entries, int32_t current);
+// The whole editor: asks for a visual, edits it, and saves it when the user says so. Returns
+// the path saved to, or an empty text.
+std::string visual_editor(Gui& g, PreviewDevice* device);
+
 // ---- Project browser ----
 // The resource kits and their projects page by page (kit and page indices in the editor
 // state): the chosen project's path (kit folder + file name), or an empty text.

@@ -198,8 +198,10 @@ std::string gui_edit_field(Gui& g, std::string_view text_with_caret, std::string
 // ---- Modal boxes ----
 int32_t gui_message_box(Gui& g, std::string_view text, std::string_view left_label,
                         std::string_view right_label);
+// Escape, a right click, the close box and running out of input end it as Enter does, with the
+// text as it stands; taken_with_enter (when given) tells whether Enter itself ended it.
 std::string gui_input_box(Gui& g, int32_t min_width, std::string_view initial_text,
-                          std::string_view prompt);
+                          std::string_view prompt, bool* taken_with_enter = nullptr);
 
 // ---- File list (the chooser every editor and file_box picks files with) ----
 // One entry of a chooser's folder listing: the name as it is on disk.

@@ -180,7 +180,8 @@ int32_t gui_message_box(Gui& g, std::string_view text, std::string_view left_lab
 }
 
 std::string gui_input_box(Gui& g, int32_t min_width, std::string_view initial_text,
-                          std::string_view prompt) {
+                          std::string_view prompt, bool* taken_with_enter) {
+  if (taken_with_enter) *taken_with_enter = false;
   echo(g, prompt);
   const std::vector<std::string> lines = split_lines(gui_wrap_text(g, prompt));
   gui_flush_input(g);
@@ -225,6 +226,7 @@ std::string gui_input_box(Gui& g, int32_t min_width, std::string_view initial_te
     const std::string key = take_key(g, scan);
     if (scan == kScanEnter || scan == kScanEscape) {
       done = true;
+      if (taken_with_enter) *taken_with_enter = scan == kScanEnter;
     } else if (key == ".") {
       // The keypad's full stop shares its scan code with Delete: the text decides.
       if (gui_text_width(g, left + right) < limit) left += '.';

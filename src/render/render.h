@@ -32,6 +32,7 @@ struct VisualPart {
   std::array<int32_t, 4> color{};  // 25..28, each /256
   int32_t uv_option = 0;       // 29: 1 texture coordinates per face instead of the wrap
   std::string model2;          // 30
+  int32_t morph = 0;           // 31: percent of the way from the model to model2 (0..100)
 };
 
 // Splits one part line; false when it is not a part line (no "|").

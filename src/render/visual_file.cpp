@@ -1,4 +1,5 @@
 // Visual files (.v3d): part lines, their models, and the meshes built from them.
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -34,6 +35,7 @@ bool parse_part(std::string_view line, VisualPart& out) {
   for (int32_t i = 0; i < 4; ++i) out.color[size_t(i)] = number(line, 25 + i);
   out.uv_option = number(line, 29);
   out.model2 = field(line, 30);
+  out.morph = number(line, 31);
   return true;
 }
 
@@ -182,8 +184,14 @@ rm::MeshPtr build_part_mesh(const VisualPartData& d, TextureCache& textures) {
   const rm::vec4 color = texture ? rm::vec4(1.0f)
                                  : rm::vec4(float(p.color[0]) / 256.0f, float(p.color[1]) / 256.0f,
                                             float(p.color[2]) / 256.0f, 1.0f);
+  // A part morphed towards its second model: every corner moves that share of the way to the
+  // same corner of the second list, which must have as many triangles.
+  const bool morphed = p.morph > 0 && d.triangles2.size() == d.triangles.size();
+  const float share = float(std::min(p.morph, 100)) / 100.0f;
   for (size_t i = 0; i < d.triangles.size(); ++i) {
-    const Triangle& t = d.triangles[i];
+    Triangle t = d.triangles[i];
+    if (morphed)
+      for (size_t k = 0; k < t.size(); ++k) t[k] += (d.triangles2[i][k] - t[k]) * share;
     rm::vec3 a(t[0], t[1], t[2]), b(t[3], t[4], t[5]), c(t[6], t[7], t[8]);
     if (p.flip == 1) std::swap(b, c);
     const int32_t face = rm::mesh_add_triangle(*m, a, b, c, color);

@@ -232,6 +232,29 @@ TEST(Visual, PartLineFields) {
   EXPECT_TRUE(p.model2.empty());
 }
 
+// Field 31 moves every corner that share of the way to the second model; a second model of
+// another triangle count, or no share, leaves the first as it is.
+TEST(Visual, PartMorphsTowardsItsSecondModel) {
+  VisualPartData d;
+  d.triangles = {{0, 0, 0, 0, 1, 0, 1, 0, 0}};
+  d.triangles2 = {{2, 0, 0, 2, 3, 0, 3, 0, 4}};
+  TextureCache textures;
+  const struct {
+    const char* field31;
+    size_t second_count;
+    rm::vec3 third_corner;
+  } cases[] = {{"50", 1, {2, 0, 2}}, {"100", 1, {3, 0, 4}}, {"250", 1, {3, 0, 4}}, {"0", 1, {1, 0, 0}},
+               {"-20", 1, {1, 0, 0}}, {"50", 2, {1, 0, 0}}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(parse_part(std::string("1|none.bmp|m.3ds|0|2|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|255|255|255|0|0|n.3ds|") +
+                               c.field31, d.part));
+    d.triangles2.resize(c.second_count, d.triangles2[0]);
+    rm::MeshPtr m = build_part_mesh(d, textures);
+    ASSERT_EQ(m->vertices.size(), 3u);
+    EXPECT_EQ(m->vertices[2], c.third_corner) << c.field31;
+  }
+}
+
 TEST(Visual, FilesAreSharedAndPartsSelectedByNumber) {
   TempDir dir;
   const std::string model = dir.write("m.3ds", make_3ds(kQuadVerts, kQuadFaces));

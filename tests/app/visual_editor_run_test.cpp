@@ -1,0 +1,193 @@
+// The visual editor (mode 7) in a real run of korva in a fresh installation, headless and under
+// scripted input: a visual built from two parts with a texture is saved, and a project run
+// draws it as the editor's preview did.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace korva {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A box of half sizes (hx, hy, hz) as a .3ds file of one mesh (written z-up, as the format is).
+std::string box_3ds(float hx, float hy, float hz) {
+  auto chunk = [](uint16_t id, const std::string& body) {
+    std::string c(6, '\0');
+    const uint32_t len = uint32_t(6 + body.size());
+    std::memcpy(c.data(), &id, 2);
+    std::memcpy(c.data() + 2, &len, 4);
+    return c + body;
+  };
+  auto raw = [](const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); };
+  std::string vertices;
+  const uint16_t nv = 8;
+  vertices += raw(&nv, 2);
+  for (int i = 0; i < 8; ++i) {
+    const float corner[3] = {i & 1 ? hx : -hx, i & 4 ? hz : -hz, i & 2 ? hy : -hy};  // x, z, y
+    vertices += raw(corner, 12);
+  }
+  // Corners by bits (x 1, y 2, z 4); two triangles a side, wound both ways so every side shows.
+  const uint16_t sides[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+  std::string list;
+  const uint16_t nf = 24;
+  list += raw(&nf, 2);
+  for (const auto& s : sides) {
+    const uint16_t faces[4][4] = {{s[0], s[1], s[2], 0}, {s[0], s[2], s[3], 0}, {s[0], s[2], s[1], 0}, {s[0], s[3], s[2], 0}};
+    list += raw(faces, sizeof faces);
+  }
+  const std::string mesh = chunk(0x4100, chunk(0x4110, vertices) + chunk(0x4120, list));
+  return chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, std::string("bar", 4) + mesh)));
+}
+
+// A 24-bit BMP of one colour.
+std::string plain_bmp(int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) {
+  const int32_t row = (w * 3 + 3) & ~3;
+  std::string f(54 + size_t(row) * size_t(h), '\0');
+  auto word = [&](size_t at, uint32_t v) { std::memcpy(f.data() + at, &v, 4); };
+  f[0] = 'B';
+  f[1] = 'M';
+  word(2, uint32_t(f.size()));
+  word(10, 54);
+  word(14, 40);
+  word(18, uint32_t(w));
+  word(22, uint32_t(h));
+  f[26] = 1;
+  f[28] = 24;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const size_t at = 54 + size_t(y) * size_t(row) + size_t(x) * 3;
+      f[at] = char(b);
+      f[at + 1] = char(g);
+      f[at + 2] = char(r);
+    }
+  return f;
+}
+
+class VisualEditorRun : public ::testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("korva-visual-editor-run-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    const fs::path bin(KORVA_BINARY_DIR);
+    ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  void write(const std::string& name, const std::string& bytes) {
+    fs::create_directories((dir / name).parent_path());
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+  std::string read(const std::string& name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+  int run(const std::string& runmode, const std::string& env) {
+    write("runmode.ini", runmode);
+    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1" +
+                            " KORVA_FAST=1 KORVA_MAX_FRAMES=3 " + env + " '" + KORVA_BINARY_DIR + "/korva' 2> stderr.txt";
+    return std::system(cmd.c_str());
+  }
+  // Pixels of a picture that are clearly red and clearly green, however dimly lit.
+  void count_colours(const std::string& png, int64_t& reds, int64_t& greens) {
+    std::vector<uint8_t> rgb;
+    int32_t w = 0, h = 0;
+    reds = greens = 0;
+    ASSERT_TRUE(platform::image_load_rgb((dir / png).string(), rgb, w, h)) << png;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+      const int r = rgb[i], g = rgb[i + 1], b = rgb[i + 2];
+      reds += r > 40 && r > 2 * g + 20 && r > 2 * b + 20;
+      greens += g > 40 && g > 2 * r + 20 && g > 2 * b + 20;
+    }
+  }
+};
+
+// Panel lines are clicked in their middle; the choice boxes' entries are 28 pixels apart.
+std::string click_line(int64_t t, int32_t line) {
+  return std::to_string(t) + " click 100 " + std::to_string(44 + line * 22 + 8) + "\n";
+}
+std::string click_entry(int64_t t, int32_t entries, int32_t i) {
+  const int32_t y0 = (480 - (entries * 28 + 40)) / 2;
+  return std::to_string(t) + " click 320 " + std::to_string(y0 + 30 + i * 28 + 10) + "\n";
+}
+std::string keys(int64_t t, const char* key, int32_t n) {
+  std::string s;
+  for (int32_t i = 0; i < n; ++i) s += std::to_string(t + i) + " key " + key + "\n";
+  return s;
+}
+
+TEST_F(VisualEditorRun, AVisualOfTwoPartsWithATextureIsSavedAndRendersInARun) {
+  // The first cells of the browsers: the visual to start from, the texture and the model.
+  write("visuals/aaa.v3d", read("visuals/default_.v3d"));
+  write("images/aaa_red.bmp", plain_bmp(16, 16, 230, 20, 20));
+  write("visuals/aaa_bar.3ds", box_3ds(1.0f, 0.15f, 0.15f));
+  const std::string script = "30 click 120 140\n"                              // aaa.v3d
+                             + click_line(70, 6) + "110 click 120 140\n"      // TEXTURE NAME: aaa_red.bmp
+                             + click_line(150, 2) + click_entry(180, 3, 0)    // PART: ADD NEW PART
+                             + click_line(210, 3) + "250 click 120 140\n"     // PART SOURCE: aaa_bar.3ds
+                             + click_line(290, 7) + click_entry(320, 4, 0)    // TEXTURE MODE: COLOR ONLY
+                             + click_line(350, 14) + keys(380, "BACKSPACE", 11) +
+                             "395 text 0-255-0\n405 key RETURN\n440 key ESC\n" + keys(470, "BACKSPACE", 8) +
+                             "480 text twoparts\n490 key RETURN\n";
+  write("edit.txt", script);
+  const std::string before = read("visuals/aaa.v3d");
+  ASSERT_EQ(run("\r\n7\r\n0\r\n0\r\n0\r\n", "KORVA_INPUT=edit.txt"), 0)
+      << read("stderr.txt");
+  const std::string saved = read("visuals/twoparts/twoparts.v3d");
+  EXPECT_EQ(read("visuals/aaa.v3d"), before);
+  ASSERT_NE(saved, "") << read("stderr.txt");
+  EXPECT_TRUE(saved.starts_with("1|./images/aaa_red.bmp|./visuals/default_.3ds|1|")) << saved;
+  EXPECT_NE(saved.find("\r\n1|./images/default_.bmp|./visuals/aaa_bar.3ds|0|"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("|0|255|0|0|0|./visuals/aaa_bar.3ds|0\r\n"), std::string::npos) << saved;
+
+  // A project with a camera, two lights and the visual: the run shows the red cube and the
+  // green bar through it, as the preview did.
+  const std::string tail = "|./sounds/null_.wav|-|0|0.8|0|0|0|0|0.000|0|0.000|0|0|0|0.000|0.000|0.000|0|0|0|0.000|"
+                           "0.000|0.000|0|0|0|0|0|1|0|1|0|0|";
+  write("projects/vis/vis.prj",
+        ";the edited visual\r\n4\r\n"
+        "Camera|./cameras/default_.03d|./sounds/null_.wav|-|0|1.8|-5.5|0|0|0|8.000|0|0.000|0|0|0|0.000|0.000|0.000|"
+        "0|0|0|0.000|0.000|0.000|0|0|0|0|0|1|0|1|0|0|0|0/0/639/479/0/20&40/7|0/1|4096/2/50/0|0\r\n"
+        "Sun|./visuals/light_.l3d" + tail + "10|3/16777215/1023|0/1|4096/2/50/0|0\r\n"
+        "Sky|./visuals/light_.l3d" + tail + "10|0/4210752/1023|0/1|4096/2/50/0|0\r\n"
+        "Thing|./visuals/twoparts/twoparts.v3d" + tail + "11|0/0/639/479/0x0|0/1|4096/2/50/0|0\r\n"
+        "./bckgrnds/bkgr000_.bmp|1|0\r\n"
+        "@0\r\n; nothing\r\n@1\r\n; nothing\r\n@2\r\n; nothing\r\n@3\r\n; nothing\r\n");
+  write("projects/vis/vis.col", std::string(65536, '\0'));
+  ASSERT_EQ(run("projects/vis/vis.prj\r\n1\r\n0\r\n0\r\n0\r\n", "KORVA_SCREENSHOT=run.png"), 0) << read("stderr.txt");
+  int64_t reds = 0, greens = 0;
+  count_colours("run.png", reds, greens);
+  EXPECT_GT(reds, 1000);
+  EXPECT_GT(greens, 100);
+}
+
+// Leaving without a name writes nothing; neither does a run whose script ends in the editor.
+TEST_F(VisualEditorRun, NothingIsWrittenWithoutANameTakenWithEnter) {
+  write("visuals/aaa.v3d", read("visuals/default_.v3d"));
+  const auto listing = [&] {
+    std::string all;
+    for (const auto& e : fs::recursive_directory_iterator(dir / "visuals")) all += e.path().string() + "\n";
+    return all;
+  };
+  const std::string before = listing();
+  write("leave.txt", "30 click 120 140\n" + click_line(70, 11) + click_entry(100, 4, 0) + "130 key ESC\n160 key ESC\n");
+  ASSERT_EQ(run("\r\n7\r\n0\r\n0\r\n0\r\n", "KORVA_INPUT=leave.txt"), 0) << read("stderr.txt");
+  EXPECT_EQ(listing(), before);
+  write("ends.txt", "30 click 120 140\n" + click_line(70, 11) + click_entry(100, 4, 0));
+  ASSERT_EQ(run("\r\n7\r\n0\r\n0\r\n0\r\n", "KORVA_INPUT=ends.txt"), 0) << read("stderr.txt");
+  EXPECT_EQ(listing(), before);
+  EXPECT_NE(read("stderr.txt").find("the visual was not saved"), std::string::npos) << read("stderr.txt");
+}
+
+}  // namespace
+}  // namespace korva
