@@ -163,9 +163,9 @@ void use_editor_modes(App& app) {
   app.editors[3] = virtual_editing;
   app.editors[5] = parameter_editor;
   app.editors[6] = self_executable;
+  app.editors[7] = visual_editing;
   app.editors[8] = explosions;
   app.editors[9] = rename_tools;
-  app.editors[7] = visual_editing;
   app.editors[10] = chooser_on_its_own;
   app.editors[13] = brain_editing;
   app.editors[14] = display_area;
