@@ -3,8 +3,6 @@
 // status says whether the run ended normally, so that scripts can rely on it.
 #include "front_end.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,16 +16,11 @@
 
 #include "core/files.h"
 
-extern char** environ;
-
 namespace korva::go {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Written by korva as the last step of an editor run; its absence afterwards means the run
-// did not end normally.
-constexpr const char* kRunMarker = "temp/wasok.dat";
 constexpr int32_t kEditorRun = 1;
 
 struct Command {
@@ -96,8 +89,25 @@ const char* help_text() {
          "                            brains, elements (the resource browser), projects (the\n"
          "                            project browser) or files (the file list)\n"
          "\n"
+         "Project commands (they edit the project file; korva is not started):\n"
+         "  new PROJECT [TEMPLATE]    make a new project from a template: empty (a\n"
+         "                            camera), demo, race or levels\n"
+         "  list PROJECT              list the elements: index, name, kind, visual,\n"
+         "                            sound, brain, active\n"
+         "  add PROJECT KIND [NAME]   add an element of a kind with its default files:\n"
+         "                            camera, shape, flat, shadow, sprite, frame,\n"
+         "                            background, counter, track, light, visual, boundary\n"
+         "  set PROJECT ELEMENT FIELD VALUE  set a field: name, visual, sound, brain,\n"
+         "                            x, y, z (m), pitch, yaw, roll (degrees), vx, vy, vz\n"
+         "                            (m/s), spinx, spiny, spinz, credits, id, radius,\n"
+         "                            active (yes/no), params, scalex, scaley, scalez\n"
+         "  remove PROJECT ELEMENT    delete an element\n"
+         "  move PROJECT ELEMENT POSITION  move an element to a place counted from 0;\n"
+         "                            references to elements follow them\n"
+         "\n"
          "PROJECT is a .prj file, or a name under projects/ (\"demo\" means\n"
-         "projects/demo/demo.prj). ELEMENT is an element's number, counted from 0.\n"
+         "projects/demo/demo.prj). ELEMENT is an element's number, counted from 0 (project\n"
+         "commands also take its name).\n"
          "\n"
          "Options:\n"
          "  --dir DIR          the installation folder (default: $KORVA_HOME, else the\n"
@@ -183,6 +193,13 @@ bool parse_command_line(const std::vector<std::string>& args, Request& request, 
 
   const std::string& command = words[0];
   std::vector<std::string> rest(words.begin() + 1, words.end());
+  for (const char* edit : {"new", "list", "add", "set", "remove", "move"}) {
+    if (command == edit) {
+      r.edit = words;
+      request = std::move(r);
+      return true;
+    }
+  }
   Command::Needs needs = Command::Nothing;
   if (command == "play") {
     if (rest.size() > 1) {
@@ -270,104 +287,13 @@ std::string resolve_project(const std::string& install_dir, const std::string& p
 }
 
 std::string runmode_text(const Request& request) {
-  return request.project + "\r\n" + std::to_string(request.mode) + "\r\n" + std::to_string(request.element) +
-         "\r\n0\r\n0\r\n";
+  return frontend::runmode_text(request.project, request.mode, request.element);
 }
 
 bool write_runmode(const Request& request, std::string& error) {
-  const std::string path = request.install_dir + "/runmode.ini";
-  const std::string text = runmode_text(request);
-  if (!file_write_safely(path, text.data(), static_cast<int64_t>(text.size()))) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
-}
-
-std::string find_korva(const std::string& explicit_path, const std::string& own_executable) {
-  if (!explicit_path.empty()) return fs::absolute(explicit_path).string();
-  if (const char* env = std::getenv("KORVA_EXE"); env && *env) return fs::absolute(env).string();
-  std::error_code ec;
-  if (!own_executable.empty()) {
-    const fs::path beside = fs::path(own_executable).parent_path() / "korva";
-    if (access(beside.c_str(), X_OK) == 0) return beside.string();
-  }
-  return "korva";
-}
-
-RunResult start_and_wait(const std::string& korva, const std::string& folder,
-                         const std::vector<std::pair<std::string, std::string>>& environment) {
-  RunResult result;
-  // The child's environment: ours with the requested variables replaced.
-  std::map<std::string, std::string> vars;
-  for (char** e = environ; *e; ++e) {
-    const char* eq = std::strchr(*e, '=');
-    if (eq) vars[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
-  }
-  for (const auto& [k, v] : environment) vars[k] = v;
-  std::vector<std::string> env_text;
-  for (const auto& [k, v] : vars) env_text.push_back(k + "=" + v);
-  std::vector<char*> envp;
-  for (std::string& s : env_text) envp.push_back(s.data());
-  envp.push_back(nullptr);
-
-  std::string program = korva;
-  char* argv[] = {program.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  pid_t pid = 0;
-  const bool on_path = korva.find('/') == std::string::npos;
-  const int rc = on_path ? posix_spawnp(&pid, korva.c_str(), &actions, nullptr, argv, envp.data())
-                         : posix_spawn(&pid, korva.c_str(), &actions, nullptr, argv, envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    result.error = "cannot start " + korva + ": " + std::strerror(rc);
-    return result;
-  }
-  result.started = true;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      result.error = std::string("lost track of korva: ") + std::strerror(errno);
-      return result;
-    }
-  }
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  return result;
-}
-
-Outcome judge_run(const RunResult& run, Marker marker, const std::string& install_dir) {
-  if (!run.started) return {127, run.error};
-  if (!run.error.empty()) return {1, run.error};
-  if (run.signal) {
-    const char* name = strsignal(run.signal);
-    return {128 + run.signal, "korva was ended by signal " + std::to_string(run.signal) +
-                                  (name ? std::string(" (") + name + ")" : std::string())};
-  }
-  if (run.exit_status != 0) {
-    // What korva's own statuses mean; its stderr above said which file or mode.
-    static const char* const kMeanings[] = {
-        nullptr, "the window or the 3D device could not be made", "the project file is damaged",
-        "this build does not have that mode", "a brain did not compile",
-        "there is no stand-alone game in the folder", "the stand-alone game could not be built",
-    };
-    const bool known = run.exit_status > 0 && run.exit_status < int32_t(std::size(kMeanings));
-    std::string meaning = known ? std::string(": ") + kMeanings[run.exit_status] : std::string();
-    if (run.exit_status > 128 && run.exit_status < 128 + 65)  // it caught a signal and shut down
-      meaning = ": it was interrupted by signal " + std::to_string(run.exit_status - 128);
-    return {run.exit_status < 0 ? 1 : run.exit_status,
-            "korva ended with exit status " + std::to_string(run.exit_status) + meaning};
-  }
-  if (marker == Marker::Expected) {
-    std::ifstream in(fs::path(install_dir) / kRunMarker, std::ios::binary);
-    std::string text;
-    std::getline(in, text);
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    if (text != "wasok") return {1, "no run marker (temp/wasok.dat): the run did not complete"};
-  }
-  return {0, ""};
+  const frontend::Status s = frontend::write_runmode(request.install_dir, request.project, request.mode, request.element);
+  error = s.error;
+  return s.ok;
 }
 
 int32_t front_end_main(const std::vector<std::string>& args, const std::string& own_executable, FILE* out,
@@ -390,6 +316,7 @@ int32_t front_end_main(const std::vector<std::string>& args, const std::string& 
                       "create one with: korva-mkdata %s\n", dir.c_str(), dir.c_str());
     return 2;
   }
+  if (!request.edit.empty()) return project_command(request.install_dir, request.edit, out, err);
 
   std::string korva = find_korva(request.korva, own_executable);
   fs::path folder = dir;
@@ -407,12 +334,9 @@ int32_t front_end_main(const std::vector<std::string>& args, const std::string& 
     }
   } else {
     // A marker left from an earlier run would vouch for this one.
-    if (marker == Marker::Expected) {
-      fs::remove(dir / kRunMarker, ec);
-      if (fs::exists(dir / kRunMarker, ec)) {
-        std::fprintf(err, "korva-go: cannot remove the old run marker %s\n", (dir / kRunMarker).c_str());
-        return 1;
-      }
+    if (marker == Marker::Expected && !frontend::clear_run_marker(dir.string())) {
+      std::fprintf(err, "korva-go: cannot remove the old run marker %s/temp/wasok.dat\n", dir.c_str());
+      return 1;
     }
     if (!request.project.empty() && !fs::exists(request.project, ec)) {
       std::fprintf(out, "korva-go: %s does not exist yet: korva starts it as a new project\n", request.project.c_str());

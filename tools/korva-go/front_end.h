@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend/frontend.h"
+
 namespace korva::go {
 
 struct Request {
@@ -17,6 +19,7 @@ struct Request {
   std::string play_dir;      // another stand-alone folder to play, absolute; empty: korvaexe/
   std::string korva;         // explicit korva executable, or empty
   std::vector<std::pair<std::string, std::string>> environment;  // set for the child only
+  std::vector<std::string> edit;  // a project command and its arguments: no korva is started
 };
 
 // Parses the arguments after the program name. On failure returns false with a message in
@@ -35,27 +38,17 @@ std::string resolve_project(const std::string& install_dir, const std::string& p
 std::string runmode_text(const Request& request);
 bool write_runmode(const Request& request, std::string& error);
 
-// The korva executable to start: the explicit one, $KORVA_EXE, the one beside this program,
-// else "korva" looked up on PATH (returned without a folder).
-std::string find_korva(const std::string& explicit_path, const std::string& own_executable);
+// Finding, starting and judging korva are the front ends' shared library's.
+using frontend::find_korva;
+using frontend::judge_run;
+using frontend::Marker;
+using frontend::Outcome;
+using frontend::RunResult;
+using frontend::start_and_wait;
 
-struct RunResult {
-  bool started = false;
-  int32_t exit_status = -1;  // the child's exit status when it exited
-  int32_t signal = 0;        // the signal that ended it, if any
-  std::string error;
-};
-RunResult start_and_wait(const std::string& korva, const std::string& folder,
-                         const std::vector<std::pair<std::string, std::string>>& environment);
-
-// How a finished korva ended for the user: its exit, and for an editor run (mode 1) the run
-// marker "temp/wasok.dat", which korva writes last and only when the run ended normally.
-struct Outcome {
-  int32_t status = 0;  // the front end's exit status: 0 only when the run ended normally
-  std::string reason;  // why not, one line; empty when it did
-};
-enum class Marker { Expected, NotUsed };
-Outcome judge_run(const RunResult& run, Marker marker, const std::string& install_dir);
+// The project commands (new, list, add, set, remove, move): edits the project file without
+// starting korva. words holds the command and its arguments.
+int32_t project_command(const std::string& install_dir, const std::vector<std::string>& words, FILE* out, FILE* err);
 
 // The whole front end: parses `args`, prepares the installation, starts korva, waits and
 // returns the exit status. Its own lines go to `out`, failures to `err`; korva's own output

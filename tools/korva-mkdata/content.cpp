@@ -134,6 +134,27 @@ const char* const kBrainSlide =
     "endif\n"
     "velocity_update(element)\n";
 
+const char* const kBrainArrows =
+    "; Moves the element with the arrow keys: left and right along x, up and down along z.\n"
+    "uservel pace=2\n"
+    "; Its speed in metres per second.\n"
+    "\n"
+    "velocity_x_set(element, 0)\n"
+    "velocity_z_set(element, 0)\n"
+    "if keyboard(\"LEFT\") = -1\n"
+    "velocity_x_set(element, -pace)\n"
+    "endif\n"
+    "if keyboard(\"RIGHT\") = -1\n"
+    "velocity_x_set(element, pace)\n"
+    "endif\n"
+    "if keyboard(\"UP\") = -1\n"
+    "velocity_z_set(element, pace)\n"
+    "endif\n"
+    "if keyboard(\"DOWN\") = -1\n"
+    "velocity_z_set(element, -pace)\n"
+    "endif\n"
+    "velocity_update(element)\n";
+
 const char* const kBrainBounce =
     "; Falls under gravity and bounces on the ground plane (y = 0).\n"
     "\n"
@@ -685,7 +706,8 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
 
   groups.push_back({"example brains",
                     {text_file("brains/spin_.brn", kBrainSpin), text_file("brains/slide_.brn", kBrainSlide),
-                     text_file("brains/bounce_.brn", kBrainBounce), text_file("brains/timeout_.brn", kBrainTimeout)}});
+                     text_file("brains/bounce_.brn", kBrainBounce), text_file("brains/timeout_.brn", kBrainTimeout),
+                     text_file("brains/arrows_.brn", kBrainArrows)}});
 
   // The ball (3) and the cube (2) collide with code 1; the rover (10) stands on the ground map
   // of the BOUNDARY element (9) made from the hills the visual (8) shows.
