@@ -13,8 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kNotYet = "Not available yet: this mode's editor is still being built";
-
 // launched_mode_ while korva-mkdata writes an installation.
 constexpr int32_t kMakingInstallation = -2;
 
@@ -36,15 +34,15 @@ std::string last_lines(const std::string& text, size_t most) {
 static const std::vector<Workshop::Mode>& toolbar_modes() {
   static const std::vector<Workshop::Mode> kModes = {
       {"Run (F5)", 1, false, nullptr},
-      {"Virtual editor", 3, false, kNotYet},
+      {"Virtual editor", 3, true, nullptr},
       {"Brain editor", 13, true, nullptr},
       {"Parameters", 5, true, nullptr},
-      {"Collision channels", 2, false, kNotYet},
+      {"Collision channels", 2, false, nullptr},
       {"Display area", 14, true, nullptr},
       {"3D background", 15, false, nullptr},
-      {"Visual editor", 7, false, kNotYet},
-      {"Explosion generator", 8, false, kNotYet},
-      {"Rename tools", 9, false, kNotYet},
+      {"Visual editor", 7, false, nullptr},
+      {"Explosion generator", 8, false, nullptr},
+      {"Rename tools", 9, false, nullptr},
       {"Builder", 6, false, nullptr},
       {"Play", -1, false, nullptr},
   };
