@@ -153,13 +153,7 @@ struct Editor {
 
   // Field n (from 1) of a row's "|" fields replaced; missing fields are added empty.
   static void set_row_field(std::string& row, int32_t n, std::string_view value) {
-    std::vector<std::string> fields;
-    for (size_t at = 0;;) {
-      const size_t bar = row.find('|', at);
-      fields.emplace_back(row.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
-      if (bar == std::string::npos) break;
-      at = bar + 1;
-    }
+    std::vector<std::string> fields = fields_split(row, '|');
     while (int32_t(fields.size()) < n) fields.emplace_back();
     fields[size_t(n - 1)] = std::string(value);
     row.clear();

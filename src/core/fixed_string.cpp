@@ -150,6 +150,16 @@ std::string_view field_view(std::string_view s, int32_t n, char d) {
   return s.substr(start, end - start);
 }
 
+std::vector<std::string> fields_split(std::string_view s, char d) {
+  std::vector<std::string> fields;
+  for (size_t start = 0;;) {
+    const size_t at = s.find(d, start);
+    fields.emplace_back(s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    if (at == std::string_view::npos) return fields;
+    start = at + 1;
+  }
+}
+
 FixedString& field_get(Core& c, std::string_view s, int32_t n, char d) { return set_result(c, field_view(s, n, d)); }
 
 FixedString& field_set(Core& c, std::string_view s, int32_t n, char d) {

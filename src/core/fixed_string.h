@@ -3,7 +3,9 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace korva {
 
@@ -77,6 +79,8 @@ FixedString& field_get(Core& c, std::string_view s, int32_t n, char d);
 std::string_view field_view(std::string_view s, int32_t n, char d);
 FixedString& field_set(Core& c, std::string_view s, int32_t n, char d);  // value: c.str.operand
 int32_t field_count(Core& c, std::string_view s, char d);
+// Every field of s in order (an empty s is one empty field).
+std::vector<std::string> fields_split(std::string_view s, char d);
 
 // ---- Numbers ----
 int32_t str_to_int(Core& c, std::string_view s);

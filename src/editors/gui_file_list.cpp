@@ -421,10 +421,7 @@ std::string choose_file(Gui& g, std::string_view folder, const FileListOptions& 
   const bool hidden = g.cursor_hidden;
   gui_hide_cursor(g, false);
   std::string chosen = list.run();
-  gui_hide_cursor(g, hidden);
-  gui_clear(g);
-  gui_clear_display(g);
-  gui_flush_input(g);
+  gui_leave_screen(g, hidden);
   return chosen;
 }
 

@@ -19,6 +19,9 @@ std::string_view gui_trim(std::string_view text);
 void gui_wait_release(Gui& g);
 // Empties the key queue and typed text and waits until the mouse buttons are up.
 void gui_flush_input(Gui& g);
+// How a full-screen chooser or editor leaves: the cursor as it was before it opened, the panel
+// and the display cleared, and no button or key left over for whatever comes next.
+void gui_leave_screen(Gui& g, bool cursor_hidden);
 
 // The caret keys of a text being edited as left and right of the caret: Backspace, Delete,
 // Home, End, Left and Right. Returns false (changing nothing) for any other key.

@@ -129,4 +129,11 @@ void gui_flush_input(Gui& g) {
   typed_text_clear(*g.input);
 }
 
+void gui_leave_screen(Gui& g, bool cursor_hidden) {
+  gui_hide_cursor(g, cursor_hidden);
+  gui_clear(g);
+  gui_clear_display(g);
+  gui_flush_input(g);
+}
+
 }  // namespace korva

@@ -178,10 +178,7 @@ std::string browse_projects(Gui& g, Model& m) {
     }
   }
   load_font(g, "font.fnt");
-  gui_hide_cursor(g, hidden);
-  gui_clear(g);
-  gui_clear_display(g);
-  gui_flush_input(g);
+  gui_leave_screen(g, hidden);
   return chosen;
 }
 

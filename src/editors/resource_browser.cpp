@@ -348,10 +348,7 @@ std::string browse_resources(Gui& g, std::string_view start_path, int32_t kind, 
     }
     if (!chosen.empty()) break;
   }
-  gui_hide_cursor(g, hidden);
-  gui_clear(g);
-  gui_clear_display(g);
-  gui_flush_input(g);
+  gui_leave_screen(g, hidden);
   return chosen;
 }
 

@@ -663,10 +663,7 @@ std::string visual_editor(Gui& g, PreviewDevice* device) {
   }
   const std::string saved = save(s);
   if (saved.empty() && s.changed && headless(g)) std::fprintf(stderr, "korva: the visual was not saved\n");
-  gui_hide_cursor(g, hidden);
-  gui_clear(g);
-  gui_clear_display(g);
-  gui_flush_input(g);
+  gui_leave_screen(g, hidden);
   return saved;
 }
 

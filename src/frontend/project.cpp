@@ -495,13 +495,7 @@ Status Project::set_field(int32_t index, const std::string& name, const std::str
     }
     case FieldInfo::Params: {
       // "count/kind/value/target/..." as the file keeps it; each entry checked.
-      std::vector<std::string> parts;
-      for (size_t start = 0;;) {
-        const size_t slash = value.find('/', start);
-        parts.push_back(value.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-      }
+      const std::vector<std::string> parts = fields_split(value, '/');
       int32_t n = 0;
       if (!parse_integer(parts[0], n) || n < 0 || n >= kMaxParamEntries || parts.size() != size_t(1 + 3 * n))
         return Status::failed("parameters are COUNT/KIND/VALUE/TARGET/... with three values per entry");

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "bytes.h"
+#include "core/fixed_string.h"
 
 namespace korva::mkdata {
 namespace {
@@ -54,13 +55,7 @@ std::string placed_record(const char* name, const char* asset, const char* type,
 // The record with the sound file (field 3) and the sound parameters (field 39:
 // rate/minimum distance/unused/mode, bit 0 one-shot/volume in decibels).
 std::string with_sound(std::string record, const char* wav, const char* parameters) {
-  std::vector<std::string> f;
-  for (size_t start = 0;;) {
-    const size_t bar = record.find('|', start);
-    f.push_back(record.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-    if (bar == std::string::npos) break;
-    start = bar + 1;
-  }
+  std::vector<std::string> f = fields_split(record, '|');
   f[2] = wav;
   f[38] = parameters;
   return join_record(f);
