@@ -16,7 +16,6 @@ static std::string choose_from_file_list(Gui& g, std::string_view folder, std::s
   return choose_file(g, folder, mask);
 }
 ChooseFileFn choose_file_hook = choose_from_file_list;
-ChooseElementFn choose_element_hook = nullptr;
 
 namespace {
 

@@ -325,10 +325,6 @@ void brain_description_box(Gui& g, std::string_view path, const GuiRect& box);
 // path, or empty text when nothing was chosen.
 using ChooseFileFn = std::string (*)(Gui& g, std::string_view folder, std::string_view mask);
 extern ChooseFileFn choose_file_hook;
-// The element chooser for type-1 parameters: the chosen element index, or -1. Unset, the
-// element's number is asked for with the input box.
-using ChooseElementFn = int32_t (*)(Gui& g, int32_t current);
-extern ChooseElementFn choose_element_hook;
 
 // Offers another brain for the element through the file list; on a choice the brain is taken
 // into the project, field 4 set and, when the header differs, the configuration rebuilt and the

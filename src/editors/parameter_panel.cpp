@@ -34,16 +34,6 @@ std::vector<int32_t> shown_entries(Core& c, int32_t element) {
   return shown;
 }
 
-int32_t ask_element(Gui& g, Model& m, int32_t current) {
-  if (choose_element_hook) return choose_element_hook(g, current);
-  const std::string answer(gui_trim(gui_input_box(
-      g, 300, std::to_string(current),
-      "Number of the element to refer to (0 to " + std::to_string(m.last_index) + ")")));
-  if (answer.empty() || answer.find_first_not_of("0123456789") != std::string::npos) return -1;
-  const int32_t k = str_to_int(answer);
-  return k >= 0 && k <= m.last_index ? k : -1;
-}
-
 void print_wrapped(Gui& g, std::string_view text, const GuiRect& box, int32_t ink) {
   const int32_t fh = gui_font_height(g);
   int32_t y = box.y1;
@@ -169,7 +159,7 @@ void parameter_panel(Gui& g, Model& m, int32_t element) {
       editing = gui_edit_field(g, editing, "", value_slot);
     }
     if (clicked >= 0 && clicked == value_slot && !text_value) {
-      const int32_t chosen = ask_element(g, m, str_to_int(param_value(c, element, entry).view()));
+      const int32_t chosen = choose_element(g, m, str_to_int(param_value(c, element, entry).view()));
       if (chosen >= 0) param_value_set(c, element, entry, std::to_string(chosen));
     } else if (clicked >= 0 && clicked == reset) {
       if (gui_message_box(g, "Are you sure you want to reset the|current element's parameters to default values?",

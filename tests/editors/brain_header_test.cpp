@@ -151,12 +151,13 @@ TEST(ParameterPanel, StepsEditsAndAppliesToTheGroup) {
   }
   element_field_set(*f.core, 1, fld::kGroupFlag, "1");
   // >> twice (type 4 "turn"), edit to -45, apply to the group; Page Down wraps to "target",
-  // whose button asks for an element number; then Escape.
+  // whose button opens the element chooser on element 2: Up twice and Enter take element 0;
+  // then Escape.
   f.script_input(
       "3 click 130 405\n6 key PAGEDOWN\n"
       "9 key BACKSPACE\n10 key BACKSPACE\n11 text 45\n"
       "14 click 400 405\n"
-      "17 key PAGEDOWN\n20 click 300 352\n23 key BACKSPACE\n24 text 0\n25 key RETURN\n"
+      "17 key PAGEDOWN\n20 click 300 352\n23 key UP\n24 key UP\n25 key RETURN\n"
       "30 key ESC\n");
   parameter_panel(f.gui, *f.m, 1);
   EXPECT_EQ(f.field(1, fld::kParams), "4/1/0/1020/3/1.5/1016/7/1.5mt/1012/4/-45/1008");
