@@ -9,35 +9,16 @@
 #include <fstream>
 #include <string>
 
+#include "installation_run.h"
+
 namespace korva {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ChooserRun : public ::testing::Test {
+class ChooserRun : public InstallationRun {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("korva-chooser-run-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    const fs::path bin(KORVA_BINARY_DIR);
-    ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  void write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir / name, std::ios::binary) << bytes;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  }
-  int run(const std::string& runmode, const std::string& env) {
-    write("runmode.ini", runmode);
-    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1" +
-                            " KORVA_FAST=1 KORVA_MAX_FRAMES=3 " + env + " '" + KORVA_BINARY_DIR + "/korva' 2> stderr.txt";
-    return std::system(cmd.c_str());
-  }
+  ChooserRun() : InstallationRun("chooser-run") {}
 };
 
 // Mode 15: the first background image is picked, the repetitions 3 and 0 are refused and 4

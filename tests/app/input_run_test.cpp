@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "installation_run.h"
 #include "platform/platform.h"
 
 namespace korva {
@@ -17,31 +18,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class InstalledRun : public ::testing::Test {
+class InstalledRun : public InstallationRun {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("korva-input-run-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    const fs::path bin(KORVA_BINARY_DIR);
-    ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  void write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir / name, std::ios::binary) << bytes;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  }
-  // Runs projects/t.prj headless for frames loop frames with the environment words env.
+  InstalledRun() : InstallationRun("input-run") {}
+  using InstallationRun::run;
+  // Runs projects/t.prj for frames loop frames with the environment words env.
   int run(int frames, const std::string& env = "") {
-    write("runmode.ini", "projects/t.prj\r\n1\r\n0\r\n0\r\n0\r\n");
-    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1" +
-                            " KORVA_FAST=1 KORVA_MAX_FRAMES=" + std::to_string(frames) + " " + env + " '" +
-                            KORVA_BINARY_DIR + "/korva' 2> stderr.txt";
-    return std::system(cmd.c_str());
+    return run("projects/t.prj\r\n1\r\n0\r\n0\r\n0\r\n", env, frames);
   }
 };
 

@@ -11,36 +11,16 @@
 #include <string>
 
 #include "editors/editors.h"
+#include "installation_run.h"
 
 namespace korva {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ToolsRun : public ::testing::Test {
+class ToolsRun : public InstallationRun {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("korva-tools-run-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    const fs::path bin(KORVA_BINARY_DIR);
-    ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  void write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir / name, std::ios::binary) << bytes;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  }
-  int run(const std::string& runmode, const std::string& env) {
-    write("runmode.ini", runmode);
-    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1" +
-                            " KORVA_FAST=1 KORVA_MAX_FRAMES=3 " + env + " '" + KORVA_BINARY_DIR + "/korva' 2> stderr.txt";
-    return std::system(cmd.c_str());
-  }
+  ToolsRun() : InstallationRun("tools-run") {}
   static std::string point(int32_t x, int32_t y) { return std::to_string(x) + " " + std::to_string(y); }
 };
 

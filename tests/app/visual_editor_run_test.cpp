@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "installation_run.h"
 #include "platform/platform.h"
 
 namespace korva {
@@ -73,31 +74,9 @@ std::string plain_bmp(int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) {
   return f;
 }
 
-class VisualEditorRun : public ::testing::Test {
+class VisualEditorRun : public InstallationRun {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("korva-visual-editor-run-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    const fs::path bin(KORVA_BINARY_DIR);
-    ASSERT_EQ(std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()), 0);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  void write(const std::string& name, const std::string& bytes) {
-    fs::create_directories((dir / name).parent_path());
-    std::ofstream(dir / name, std::ios::binary) << bytes;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-  }
-  int run(const std::string& runmode, const std::string& env) {
-    write("runmode.ini", runmode);
-    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_HEADLESS=1" +
-                            " KORVA_FAST=1 KORVA_MAX_FRAMES=3 " + env + " '" + KORVA_BINARY_DIR + "/korva' 2> stderr.txt";
-    return std::system(cmd.c_str());
-  }
+  VisualEditorRun() : InstallationRun("visual-editor-run") {}
   // Pixels of a picture that are clearly red and clearly green, however dimly lit.
   void count_colours(const std::string& png, int64_t& reds, int64_t& greens) {
     std::vector<uint8_t> rgb;

@@ -10,55 +10,18 @@
 #include <sstream>
 #include <string>
 
+#include "go_installation.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Field n (from 1) of the project's record that starts with name.
-std::string record_field(const std::string& project, const std::string& name, int n) {
-  const size_t at = project.find("\n" + name + "|");
-  if (at == std::string::npos) return {};
-  const std::string line = project.substr(at + 1, project.find('\r', at + 1) - at - 1);
-  size_t p = 0;
-  for (int k = 1; k < n; ++k) {
-    p = line.find('|', p);
-    if (p == std::string::npos) return {};
-    ++p;
-  }
-  return line.substr(p, line.find('|', p) - p);
-}
-
-struct Installation {
-  fs::path bin{KORVA_BINARY_DIR};
-  fs::path dir = fs::temp_directory_path() / ("korva-brain-modes-" + std::to_string(getpid()));
-  bool ready = false;
-  Installation() {
-    for (const char* program : {"korva-mkdata", "korva-go", "korva"})
-      if (!fs::exists(bin / program)) return;
-    fs::remove_all(dir);
-    ready = std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()) == 0;
-  }
-  ~Installation() { fs::remove_all(dir); }
-  // Runs korva-go with a script; returns its exit status and leaves its output in `log`.
-  int go(const std::string& script, const std::string& command, std::string& log) {
-    std::ofstream(dir / "input.txt") << script;
-    const std::string line = "cd / && KORVA_INPUT=" + (dir / "input.txt").string() + " " + (bin / "korva-go").string() +
-                             " --dir " + dir.string() + " --headless " + command + " > " + (dir / "go.txt").string() + " 2>&1";
-    const int status = std::system(line.c_str());
-    log = read(dir / "go.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-};
+using korva::go_test::Installation;
+using korva::go_test::read;
+using korva::go_test::record_field;
 
 TEST(BrainModes, EditTheBrainThenItsParameters) {
-  Installation in;
+  Installation in("brain-modes");
   if (!in.ready) GTEST_SKIP() << "korva-mkdata, korva-go and korva are needed";
   std::string log;
   // Mode 13: a user parameter with its help typed at the top of the ball's brain.

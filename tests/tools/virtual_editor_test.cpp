@@ -9,56 +9,15 @@
 #include <sstream>
 #include <string>
 
+#include "go_installation.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Field n (from 1) of the project's record that starts with name.
-std::string record_field(const std::string& project, const std::string& name, int n) {
-  const size_t at = project.find("\n" + name + "|");
-  if (at == std::string::npos) return "(no " + name + ")";
-  const std::string line = project.substr(at + 1, project.find('\r', at + 1) - at - 1);
-  size_t p = 0;
-  for (int k = 1; k < n; ++k) {
-    p = line.find('|', p);
-    if (p == std::string::npos) return {};
-    ++p;
-  }
-  return line.substr(p, line.find('|', p) - p);
-}
-
-struct Installation {
-  fs::path bin{KORVA_BINARY_DIR};
-  fs::path dir = fs::temp_directory_path() / ("korva-virtual-" + std::to_string(getpid()));
-  bool ready = false;
-  Installation() {
-    for (const char* program : {"korva-mkdata", "korva-go", "korva"})
-      if (!fs::exists(bin / program)) return;
-    fs::remove_all(dir);
-    ready = std::system(((bin / "korva-mkdata").string() + " --quiet " + dir.string()).c_str()) == 0;
-  }
-  ~Installation() { fs::remove_all(dir); }
-  // Runs korva-go with a script; returns its exit status and leaves its output in `log`.
-  int go(const std::string& script, const std::string& command, std::string& log) {
-    std::ofstream(dir / "input.txt") << script;
-    const std::string line = "cd / && env -u DISPLAY -u WAYLAND_DISPLAY KORVA_INPUT=" + (dir / "input.txt").string() +
-                             " " + (bin / "korva-go").string() + " --dir " + dir.string() + " --headless " + command +
-                             " > " + (dir / "go.txt").string() + " 2>&1";
-    const int status = std::system(line.c_str());
-    log = read(dir / "go.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  void write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir / name, std::ios::binary) << bytes;
-  }
-};
+using korva::go_test::Installation;
+using korva::go_test::read;
+using korva::go_test::record_field;
 
 // A left-button drag on the 640 x 480 headless display from frame t on.
 std::string drag(int t, int x0, int y0, int x1, int y1, int buttons = 1) {
@@ -79,7 +38,7 @@ std::string icon(int t, int i) {
 }
 
 TEST(VirtualEditor, PlacesElementsInEachViewResetsAndUndoes) {
-  Installation in;
+  Installation in("virtual");
   if (!in.ready) GTEST_SKIP() << "korva-mkdata, korva-go and korva are needed";
   const fs::path prj = in.dir / "projects/demo/demo.prj";
   std::string log;
@@ -138,7 +97,7 @@ TEST(VirtualEditor, PlacesElementsInEachViewResetsAndUndoes) {
 }
 
 TEST(VirtualEditor, ThroughTheCamera) {
-  Installation in;
+  Installation in("virtual");
   if (!in.ready) GTEST_SKIP() << "korva-mkdata, korva-go and korva are needed";
   const fs::path prj = in.dir / "projects/demo/demo.prj";
   std::string log;
@@ -158,7 +117,7 @@ TEST(VirtualEditor, ThroughTheCamera) {
 }
 
 TEST(VirtualEditor, EntryChecksAndTheLoweredCurrentElement) {
-  Installation in;
+  Installation in("virtual");
   if (!in.ready) GTEST_SKIP() << "korva-mkdata, korva-go and korva are needed";
   std::string log;
   const std::string tail = "|./sounds/null_.wav|-|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|1|0|";
@@ -187,7 +146,7 @@ TEST(VirtualEditor, EntryChecksAndTheLoweredCurrentElement) {
 // 256 elements, most far outside any view, with zero and huge scales, the camera inside the
 // first box: every view draws, drags and leaves without trouble, and the project is saved.
 TEST(VirtualEditor, AFullTableOfOddElements) {
-  Installation in;
+  Installation in("virtual");
   if (!in.ready) GTEST_SKIP() << "korva-mkdata, korva-go and korva are needed";
   std::string project = ";odd\r\n2\r\n";
   auto record = [](const std::string& name, const std::string& asset, const std::string& pos, int type,
