@@ -131,7 +131,7 @@ bool explosion_faces_from_3ds(const uint8_t* data, size_t size, std::vector<std:
     if (id == 0x4110 && body + 2 <= end) {
       const size_t count = std::min<size_t>(u16(data + body), (end - body - 2) / 12);
       vertices.resize(count * 3);
-      std::memcpy(vertices.data(), data + body + 2, count * 12);
+      if (count > 0) std::memcpy(vertices.data(), data + body + 2, count * 12);
     } else if (id == 0x4120 && body + 2 <= end) {
       const size_t count = std::min<size_t>(u16(data + body), (end - body - 2) / 8);
       const size_t known = vertices.size() / 3;
