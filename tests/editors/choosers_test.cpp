@@ -324,22 +324,6 @@ TEST(ResourceBrowser, EraseAsksFirst) {
   }
 }
 
-// The software 3D device, when the machine has one.
-struct SoftwareDevice {
-  platform::Devices devices;
-  gl::Device gl;
-  bool ok = false;
-  SoftwareDevice() {
-    platform::Screen none;
-    platform::devices_probe(devices, none);
-    ok = platform::devices_select(devices, platform::DeviceKind::Software);
-  }
-  ~SoftwareDevice() {
-    if (gl.ready) gl::device_release(gl);
-    platform::devices_release(devices);
-  }
-};
-
 TEST(ResourceBrowser, AnEmptyFolderIsOnePageOfEmptyCells) {
   GuiFixture f;
   fs::create_directories(f.dir / "empty");

@@ -16,6 +16,7 @@
 #include "devices/input_script.h"
 #include "editors/gui.h"
 #include "mkdata.h"
+#include "platform/gl/gl.h"
 #include "platform/platform.h"
 
 namespace korva::test {
@@ -102,6 +103,22 @@ struct GuiFixture {
     input_sample_mouse(input, x, y, buttons, 640, 480);
     gui.mouse_x = x;
     gui.mouse_y = y;
+  }
+};
+
+// The software 3D device, when the machine has one (for previews rendered by the real device).
+struct SoftwareDevice {
+  platform::Devices devices;
+  gl::Device gl;
+  bool ok = false;
+  SoftwareDevice() {
+    platform::Screen none;
+    platform::devices_probe(devices, none);
+    ok = platform::devices_select(devices, platform::DeviceKind::Software);
+  }
+  ~SoftwareDevice() {
+    if (gl.ready) gl::device_release(gl);
+    platform::devices_release(devices);
   }
 };
 

@@ -130,21 +130,6 @@ TEST(VisualDocument, FrameListReordersCopiesAndDrops) {
   EXPECT_EQ(d.frames.size(), 3u);
 }
 
-struct SoftwareDevice {
-  platform::Devices devices;
-  gl::Device gl;
-  bool ok = false;
-  SoftwareDevice() {
-    platform::Screen none;
-    platform::devices_probe(devices, none);
-    ok = platform::devices_select(devices, platform::DeviceKind::Software);
-  }
-  ~SoftwareDevice() {
-    if (gl.ready) gl::device_release(gl);
-    platform::devices_release(devices);
-  }
-};
-
 // An installation in the fixture's folder: the default models, a red texture, a long bar model
 // and a visual to start from.
 struct EditorFixture : GuiFixture {
