@@ -109,7 +109,8 @@ struct Build {
     while (!lines.at_end()) {
       std::string line(lines.next().substr(0, kStrCapacity));
       if (!line.empty()) {
-        for (int32_t f : {2, 3, 30}) {
+        // The texture, both models, and the images of the right .. bottom of six views.
+        for (int32_t f : {2, 3, 30, 32, 33, 34, 35, 36}) {
           const std::string_view value = field_view(line, f, '|');
           if (value.empty()) continue;
           const std::string path = lower(expand(c, value));

@@ -28,10 +28,13 @@ namespace {
 namespace vf {
 constexpr int32_t kFrame = 1, kTexture = 2, kSource = 3, kTextureMode = 4, kQuality = 5, kMaterial = 6,
                   kFlip = 8, kTransparency = 9, kWrap = 11, kTranslucency = 21, kRed = 25, kGreen = 26,
-                  kBlue = 27, kFaceCoordinates = 29, kTarget = 30, kMorph = 31;
+                  kBlue = 27, kFaceCoordinates = 29, kTarget = 30, kMorph = 31,
+                  kViews = render::kFirstViewField;  // the right view's image; the other four follow
 }  // namespace vf
 
 constexpr std::string_view kTextureModes = "COLOR ONLY|SIX VIEWS|FLAT PROJECTION|CYLINDRICAL WRAP";
+constexpr std::string_view kSixViews = "BACK|RIGHT|FRONT|LEFT|TOP|BOTTOM";
+constexpr int32_t kSixViewsMode = 1;
 constexpr std::string_view kQualities = "WIREFRAME|UNLITFLAT|FLAT|GOURAUD";
 constexpr std::string_view kMaterials = "DULL|METAL";
 constexpr std::string_view kWrapDirections = "FLAT|CYLINDER|SPHERE|CHROME";
@@ -76,7 +79,8 @@ int32_t get_int(std::string_view line, int32_t n) { return str_to_int(field_view
 
 void put(std::string& line, int32_t n, std::string_view value) {
   std::vector<std::string> f = split_fields(line);
-  if (f.size() < size_t(n)) f.resize(size_t(n), "0");
+  // Missing numbers read as 0; missing view images must stay empty (they follow field 2).
+  while (f.size() < size_t(n)) f.emplace_back(f.size() + 1 < size_t(vf::kViews) ? "0" : "");
   f[size_t(n - 1)] = std::string(value);
   line = join_fields(f);
 }
@@ -225,6 +229,8 @@ std::vector<render::VisualPartData> frame_parts(const VisualDocument& d, int32_t
     render::VisualPartData p;
     if (!render::parse_part(line, p.part)) continue;
     p.part.image = resolved(base, p.part.image);
+    for (std::string& view : p.part.views)
+      if (!view.empty()) view = resolved(base, view);
     read_triangles(resolved(base, p.part.model), p.triangles, fallback);
     if (!p.part.model2.empty()) read_triangles(resolved(base, p.part.model2), p.triangles2, fallback);
     if (p.part.mirrored == 1) {
@@ -427,8 +433,8 @@ void change_texture_mode(Session& s) {
   const int32_t picked = choose_entry(s.g, "TEXTURE MODE", kTextureModes, now);
   if (picked < 0 || picked == now) return;
   put(line, vf::kTextureMode, std::to_string(picked));
-  // Six views give every face the whole image; the projections go through the wrap.
-  put(line, vf::kFaceCoordinates, picked == 1 ? "1" : "0");
+  // Six views project each view onto its side of the part's box; the others go through the wrap.
+  put(line, vf::kFaceCoordinates, picked == kSixViewsMode ? "1" : "0");
   if (picked == 2) put(line, vf::kWrap, "0");
   if (picked == 3) put(line, vf::kWrap, "1");
   s.touched();
@@ -528,9 +534,19 @@ void click_line(Session& s, int32_t line) {
     case kMorphLine: ask_morph(s); break;
     case kTextureLine: {
       if (!textured) break;
-      const std::string chosen = pick(s, get(l, vf::kTexture), kTextures, "Select a .bmp texture", "images/");
-      if (chosen.empty() || chosen == get(s.line(), vf::kTexture)) break;
-      put(s.line(), vf::kTexture, chosen);
+      // Six views: first which one. The back view is field 2, which views without an image of
+      // their own show as well.
+      int32_t field = vf::kTexture;
+      if (texture_mode(l) == kSixViewsMode) {
+        const int32_t view = choose_entry(s.g, "SIX VIEWS", kSixViews, 0);
+        if (view < 0) break;
+        if (view > 0) field = vf::kViews + view - 1;
+      }
+      std::string current = get(l, field);
+      if (current.empty()) current = get(l, vf::kTexture);
+      const std::string chosen = pick(s, current, kTextures, "Select a .bmp texture", "images/");
+      if (chosen.empty() || chosen == get(s.line(), field)) break;
+      put(s.line(), field, chosen);
       s.touched();
       break;
     }

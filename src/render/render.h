@@ -17,6 +17,14 @@ namespace korva::render {
 
 // ---- Visual files (.v3d) ----
 
+// The six views of a part textured in texture mode 1, in the order the editor names them: each
+// face of the part shows the image of the view that looks at its side of the part's box (back
+// +z, right +x, front -z, left -x, top +y, bottom -y, as 3D Studio's viewports see the model).
+enum class View : int32_t { Back, Right, Front, Left, Top, Bottom };
+constexpr int32_t kViews = 6;
+// The back view's image is field 2; the other five follow in fields 32..36.
+constexpr int32_t kFirstViewField = 32;
+
 // The fields of a part line the engine uses (fields are numbered from 1).
 struct VisualPart {
   int32_t visual = 0;          // 1
@@ -27,13 +35,23 @@ struct VisualPart {
   int32_t material = 0;        // 6: 0 or 5, the material's specular power
   int32_t mirrored = 0;        // 7
   int32_t flip = 0;            // 8: 1 reverses every face
+  int32_t transparency = 0;    // 9: 1 leaves the black texels of a textured part undrawn
   int32_t flat_scene = 0;      // 10: 1 puts the part in the flat-shape scene
   std::array<int32_t, 10> wrap{};  // 11..20, see wrap_from_part
+  int32_t translucency = 0;    // 21: 1 draws the part half see-through, blended
   std::array<int32_t, 4> color{};  // 25..28, each /256
   int32_t uv_option = 0;       // 29: 1 texture coordinates per face instead of the wrap
   std::string model2;          // 30
   int32_t morph = 0;           // 31: percent of the way from the model to model2 (0..100)
+  std::array<std::string, kViews - 1> views;  // 32..36: images of the right .. bottom views
 };
+
+// The image a view shows: its own field, or field 2 when that is empty.
+const std::string& view_image(const VisualPart& p, View v);
+// The view that looks at the side of a box a face with this normal lies on (its largest axis).
+View view_facing(rm::vec3 normal);
+// Opacity of a translucent part's faces.
+constexpr float kTranslucentAlpha = 0.5f;
 
 // Splits one part line; false when it is not a part line (no "|").
 bool parse_part(std::string_view line, VisualPart& out);
@@ -70,11 +88,16 @@ std::shared_ptr<VisualFile> visual_cache_get(VisualCache& cache, std::string_vie
 // Loads textures once per image path (nullptr stays cached for images that fail).
 struct TextureCache {
   std::map<std::string, rm::TexturePtr> textures;
+  std::map<std::string, rm::TexturePtr> keyed;  // copies whose black texels are transparent
 };
-rm::TexturePtr texture_load(TextureCache& cache, std::string_view path);
+enum class Keying { None, Black };
+rm::TexturePtr texture_load(TextureCache& cache, std::string_view path, Keying keying = Keying::None);
 
-// The mesh of one part: plain colour (fields 25..27 / 256) or the texture of field 2 with 32
-// shades, mapped by the wrap or per face; mirrored and flipped as the part asks.
+// The mesh of one part: plain colour (fields 25..27 / 256) or textured with 32 shades, from
+// field 2 or, in texture mode 1, from the six views by the side each face lies on; mapped by
+// the wrap or per face (field 29: each face takes the view of its side of the part's box);
+// black texels left out with transparency, faces half see-through with translucency; mirrored
+// and flipped as the part asks.
 rm::MeshPtr build_part_mesh(const VisualPartData& p, TextureCache& textures);
 
 // ---- 3D shapes (.a3d) ----

@@ -30,13 +30,29 @@ bool parse_part(std::string_view line, VisualPart& out) {
   out.material = number(line, 6);
   out.mirrored = number(line, 7);
   out.flip = number(line, 8);
+  out.transparency = number(line, 9);
   out.flat_scene = number(line, 10);
   for (int32_t i = 0; i < 10; ++i) out.wrap[size_t(i)] = number(line, 11 + i);
+  out.translucency = number(line, 21);
   for (int32_t i = 0; i < 4; ++i) out.color[size_t(i)] = number(line, 25 + i);
   out.uv_option = number(line, 29);
   out.model2 = field(line, 30);
   out.morph = number(line, 31);
+  for (int32_t i = 0; i < kViews - 1; ++i) out.views[size_t(i)] = field(line, kFirstViewField + i);
   return true;
+}
+
+const std::string& view_image(const VisualPart& p, View v) {
+  const auto i = static_cast<int32_t>(v);
+  if (i < 1 || i >= kViews || p.views[size_t(i - 1)].empty()) return p.image;
+  return p.views[size_t(i - 1)];
+}
+
+View view_facing(rm::vec3 n) {
+  const rm::vec3 a = glm::abs(n);
+  if (a.x >= a.y && a.x >= a.z) return n.x >= 0.0f ? View::Right : View::Left;
+  if (a.y >= a.z) return n.y >= 0.0f ? View::Top : View::Bottom;
+  return n.z >= 0.0f ? View::Back : View::Front;
 }
 
 rm::Wrap wrap_from_part(const VisualPart& p) {
@@ -121,8 +137,20 @@ std::shared_ptr<VisualFile> visual_cache_get(VisualCache& cache, std::string_vie
   return f;
 }
 
-rm::TexturePtr texture_load(TextureCache& cache, std::string_view path) {
+rm::TexturePtr texture_load(TextureCache& cache, std::string_view path, Keying keying) {
   const std::string key(path);
+  if (keying == Keying::Black) {
+    // A copy of its own, so that parts showing the same image without transparency keep it whole.
+    auto it = cache.keyed.find(key);
+    if (it != cache.keyed.end()) return it->second;
+    rm::TexturePtr t;
+    if (const rm::TexturePtr plain = texture_load(cache, path)) {
+      t = std::make_shared<rm::Texture>(*plain);
+      rm::texture_set_transparency(*t, true, 0x000000);
+    }
+    cache.keyed.emplace(key, t);
+    return t;
+  }
   auto it = cache.textures.find(key);
   if (it != cache.textures.end()) return it->second;
   std::vector<uint8_t> rgb;
@@ -169,6 +197,21 @@ void smooth_normals(rm::Mesh& m) {
   ++m.version;
 }
 
+// Texture coordinates of a corner projected onto the side of the box (lo, size) that view v
+// looks at, the image upright and unmirrored as the view sees it (v grows downwards).
+rm::vec2 view_uv(View v, rm::vec3 corner, rm::vec3 lo, rm::vec3 size) {
+  const rm::vec3 t = (corner - lo) / size;  // 0..1 across the box
+  switch (v) {
+    case View::Front: return {t.x, 1.0f - t.y};
+    case View::Back: return {1.0f - t.x, 1.0f - t.y};
+    case View::Right: return {t.z, 1.0f - t.y};
+    case View::Left: return {1.0f - t.z, 1.0f - t.y};
+    case View::Top: return {t.x, 1.0f - t.z};
+    case View::Bottom: return {t.x, t.z};
+  }
+  return {0.0f, 0.0f};
+}
+
 }  // namespace
 
 rm::MeshPtr build_part_mesh(const VisualPartData& d, TextureCache& textures) {
@@ -176,36 +219,61 @@ rm::MeshPtr build_part_mesh(const VisualPartData& d, TextureCache& textures) {
   rm::MeshPtr m = rm::mesh_create();
   const auto n = static_cast<int32_t>(d.triangles.size());
   rm::mesh_reserve(*m, n * 3, n);
-  rm::TexturePtr texture;
+  // Texture mode 1 shows six views; the other textured modes show field 2 on every face. A view
+  // whose image cannot be read leaves its faces in the plain colour.
+  const bool six_views = p.texture_mode == 1;
+  std::array<rm::TexturePtr, kViews> view_textures;
+  bool textured = false;
   if (p.texture_mode != 0) {
-    texture = texture_load(textures, p.image);
-    if (texture) texture->shades = 32;
-  }
-  const rm::vec4 color = texture ? rm::vec4(1.0f)
-                                 : rm::vec4(float(p.color[0]) / 256.0f, float(p.color[1]) / 256.0f,
-                                            float(p.color[2]) / 256.0f, 1.0f);
-  // A part morphed towards its second model: every corner moves that share of the way to the
-  // same corner of the second list, which must have as many triangles.
-  const bool morphed = p.morph > 0 && d.triangles2.size() == d.triangles.size();
-  const float share = float(std::min(p.morph, 100)) / 100.0f;
-  for (size_t i = 0; i < d.triangles.size(); ++i) {
-    Triangle t = d.triangles[i];
-    if (morphed)
-      for (size_t k = 0; k < t.size(); ++k) t[k] += (d.triangles2[i][k] - t[k]) * share;
-    rm::vec3 a(t[0], t[1], t[2]), b(t[3], t[4], t[5]), c(t[6], t[7], t[8]);
-    if (p.flip == 1) std::swap(b, c);
-    const int32_t face = rm::mesh_add_triangle(*m, a, b, c, color);
-    m->faces[size_t(face)].texture = texture;
-    if (texture && p.uv_option == 1) {
-      // Per face: every triangle shows the whole image, alternate ones as the halves of a quad.
-      const int32_t v = m->faces[size_t(face)].corners[0];
-      const bool odd = i % 2;
-      rm::mesh_set_uv(*m, v, rm::vec2(0, 1));
-      rm::mesh_set_uv(*m, v + 1, odd ? rm::vec2(1, 0) : rm::vec2(0, 0));
-      rm::mesh_set_uv(*m, v + 2, odd ? rm::vec2(1, 1) : rm::vec2(1, 0));
+    const Keying keying = p.transparency == 1 ? Keying::Black : Keying::None;
+    for (int32_t v = 0; v < (six_views ? kViews : 1); ++v) {
+      rm::TexturePtr& t = view_textures[size_t(v)];
+      t = texture_load(textures, six_views ? view_image(p, View(v)) : p.image, keying);
+      if (t) t->shades = 32;
+      textured = textured || t;
     }
   }
-  if (texture && p.uv_option != 1) rm::mesh_apply_wrap(*m, wrap_from_part(p));
+  const float alpha = p.translucency == 1 ? kTranslucentAlpha : 1.0f;
+  const rm::vec4 plain(float(p.color[0]) / 256.0f, float(p.color[1]) / 256.0f, float(p.color[2]) / 256.0f, alpha);
+  const rm::vec4 lit(1.0f, 1.0f, 1.0f, alpha);
+
+  // A part morphed towards its second model: every corner moves that share of the way to the
+  // same corner of the second list, which must have as many triangles.
+  TriangleList corners = d.triangles;
+  if (p.morph > 0 && d.triangles2.size() == d.triangles.size()) {
+    const float share = float(std::min(p.morph, 100)) / 100.0f;
+    for (size_t i = 0; i < corners.size(); ++i)
+      for (size_t k = 0; k < corners[i].size(); ++k) corners[i][k] += (d.triangles2[i][k] - corners[i][k]) * share;
+  }
+  // The box that per-face coordinates project onto.
+  rm::vec3 lo(0.0f), hi(0.0f);
+  bool any = false;
+  for (const Triangle& t : corners)
+    for (size_t k = 0; k < t.size(); k += 3) {
+      const rm::vec3 c(t[k], t[k + 1], t[k + 2]);
+      if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) continue;
+      lo = any ? glm::min(lo, c) : c;
+      hi = any ? glm::max(hi, c) : c;
+      any = true;
+    }
+  rm::vec3 size = hi - lo;
+  for (int32_t k = 0; k < 3; ++k)
+    if (!(size[k] > 1e-6f)) size[k] = 1.0f;
+
+  for (const Triangle& t : corners) {
+    rm::vec3 a(t[0], t[1], t[2]), b(t[3], t[4], t[5]), c(t[6], t[7], t[8]);
+    if (p.flip == 1) std::swap(b, c);
+    const int32_t face = rm::mesh_add_triangle(*m, a, b, c, plain);
+    rm::Face& f = m->faces[size_t(face)];
+    if (!textured) continue;
+    const View view = view_facing(rm::face_normal(*m, f));
+    f.texture = view_textures[six_views ? size_t(view) : 0];
+    if (!f.texture) continue;
+    f.color = lit;
+    if (p.uv_option == 1)
+      for (int32_t corner : f.corners) rm::mesh_set_uv(*m, corner, view_uv(view, m->vertices[size_t(corner)], lo, size));
+  }
+  if (textured && p.uv_option != 1) rm::mesh_apply_wrap(*m, wrap_from_part(p));
   m->quality = p.quality >= 0 && p.quality <= 3 ? static_cast<rm::Quality>(p.quality) : rm::Quality::Gouraud;
   if (m->quality == rm::Quality::Gouraud) smooth_normals(*m);
   m->power = p.material == 5 ? 5.0f : 0.0f;

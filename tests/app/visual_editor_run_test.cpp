@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "golden.h"
 #include "installation_run.h"
 #include "platform/platform.h"
 
@@ -50,8 +51,8 @@ std::string box_3ds(float hx, float hy, float hz) {
   return chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, std::string("bar", 4) + mesh)));
 }
 
-// A 24-bit BMP of one colour.
-std::string plain_bmp(int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) {
+// A 24-bit BMP of one colour, with a black square of side `hole` in its middle.
+std::string plain_bmp(int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b, int32_t hole = 0) {
   const int32_t row = (w * 3 + 3) & ~3;
   std::string f(54 + size_t(row) * size_t(h), '\0');
   auto word = [&](size_t at, uint32_t v) { std::memcpy(f.data() + at, &v, 4); };
@@ -67,9 +68,10 @@ std::string plain_bmp(int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) {
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
       const size_t at = 54 + size_t(y) * size_t(row) + size_t(x) * 3;
-      f[at] = char(b);
-      f[at + 1] = char(g);
-      f[at + 2] = char(r);
+      const bool black = 2 * std::abs(2 * x + 1 - w) < 2 * hole && 2 * std::abs(2 * y + 1 - h) < 2 * hole;
+      f[at] = black ? '\0' : char(b);
+      f[at + 1] = black ? '\0' : char(g);
+      f[at + 2] = black ? '\0' : char(r);
     }
   return f;
 }
@@ -77,16 +79,17 @@ std::string plain_bmp(int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) {
 class VisualEditorRun : public InstallationRun {
  protected:
   VisualEditorRun() : InstallationRun("visual-editor-run") {}
-  // Pixels of a picture that are clearly red and clearly green, however dimly lit.
-  void count_colours(const std::string& png, int64_t& reds, int64_t& greens) {
+  // Pixels of a picture that are clearly red, green and blue, however dimly lit or blended.
+  void count_colours(const std::string& png, int64_t& reds, int64_t& greens, int64_t& blues) {
     std::vector<uint8_t> rgb;
     int32_t w = 0, h = 0;
-    reds = greens = 0;
+    reds = greens = blues = 0;
     ASSERT_TRUE(platform::image_load_rgb((dir / png).string(), rgb, w, h)) << png;
     for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
       const int r = rgb[i], g = rgb[i + 1], b = rgb[i + 2];
-      reds += r > 40 && r > 2 * g + 20 && r > 2 * b + 20;
-      greens += g > 40 && g > 2 * r + 20 && g > 2 * b + 20;
+      reds += r > g + 40 && r > b + 40;
+      greens += g > r + 40 && g > b + 40;
+      blues += b > r + 40 && b > g + 40;
     }
   }
 };
@@ -106,18 +109,24 @@ std::string keys(int64_t t, const char* key, int32_t n) {
 }
 
 TEST_F(VisualEditorRun, AVisualOfTwoPartsWithATextureIsSavedAndRendersInARun) {
-  // The first cells of the browsers: the visual to start from, the texture and the model.
+  // The first cells of the browsers: the visual to start from, the textures and the model.
   write("visuals/aaa.v3d", read("visuals/default_.v3d"));
   write("images/aaa_red.bmp", plain_bmp(16, 16, 230, 20, 20));
+  write("images/aab_window.bmp", plain_bmp(16, 16, 40, 90, 230, 6));
   write("visuals/aaa_bar.3ds", box_3ds(1.0f, 0.15f, 0.15f));
-  const std::string script = "30 click 120 140\n"                              // aaa.v3d
-                             + click_line(70, 6) + "110 click 120 140\n"      // TEXTURE NAME: aaa_red.bmp
-                             + click_line(150, 2) + click_entry(180, 3, 0)    // PART: ADD NEW PART
-                             + click_line(210, 3) + "250 click 120 140\n"     // PART SOURCE: aaa_bar.3ds
-                             + click_line(290, 7) + click_entry(320, 4, 0)    // TEXTURE MODE: COLOR ONLY
-                             + click_line(350, 14) + keys(380, "BACKSPACE", 11) +
-                             "395 text 0-255-0\n405 key RETURN\n440 key ESC\n" + keys(470, "BACKSPACE", 8) +
-                             "480 text twoparts\n490 key RETURN\n";
+  // The cube's six views red but for a blue front with a hole (black made transparent); a
+  // second part from the bar in plain green, half see-through.
+  const std::string script = "30 click 120 140\n"                                                 // aaa.v3d
+                             + click_line(70, 6) + click_entry(95, 6, 0) + "125 click 120 140\n"   // BACK: aaa_red
+                             + click_line(160, 6) + click_entry(185, 6, 2) + "215 click 320 140\n" // FRONT: aab_window
+                             + click_line(250, 8) + click_entry(275, 2, 1)         // TRANSPARENCY: YES
+                             + click_line(305, 2) + click_entry(330, 3, 0)         // PART: ADD NEW PART
+                             + click_line(360, 3) + "400 click 120 140\n"          // PART SOURCE: aaa_bar.3ds
+                             + click_line(440, 7) + click_entry(470, 4, 0)         // TEXTURE MODE: COLOR ONLY
+                             + click_line(500, 14) + keys(530, "BACKSPACE", 11) +  // COLOR
+                             "545 text 0-255-0\n555 key RETURN\n" + click_line(590, 9) +
+                             click_entry(615, 2, 1) +                              // TRANSLUCENCY: YES
+                             "650 key ESC\n" + keys(680, "BACKSPACE", 8) + "690 text twoparts\n700 key RETURN\n";
   write("edit.txt", script);
   const std::string before = read("visuals/aaa.v3d");
   ASSERT_EQ(run("\r\n7\r\n0\r\n0\r\n0\r\n", "KORVA_INPUT=edit.txt"), 0)
@@ -125,29 +134,42 @@ TEST_F(VisualEditorRun, AVisualOfTwoPartsWithATextureIsSavedAndRendersInARun) {
   const std::string saved = read("visuals/twoparts/twoparts.v3d");
   EXPECT_EQ(read("visuals/aaa.v3d"), before);
   ASSERT_NE(saved, "") << read("stderr.txt");
-  EXPECT_TRUE(saved.starts_with("1|./images/aaa_red.bmp|./visuals/default_.3ds|1|")) << saved;
+  EXPECT_TRUE(saved.starts_with("1|./images/aaa_red.bmp|./visuals/default_.3ds|1|3|0|0|0|1|")) << saved;
+  EXPECT_NE(saved.find("|0|1|./visuals/default_.3ds|0||./images/aab_window.bmp\r\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("\r\n1|./images/default_.bmp|./visuals/aaa_bar.3ds|0|"), std::string::npos) << saved;
-  EXPECT_NE(saved.find("|0|255|0|0|0|./visuals/aaa_bar.3ds|0\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("|25000|0|0|0|0|0|0|0|0|1|0|0|0|0|255|0|0|0|./visuals/aaa_bar.3ds|0\r\n"), std::string::npos)
+      << saved;
 
-  // A project with a camera, two lights and the visual: the run shows the red cube and the
-  // green bar through it, as the preview did.
+  // A project with a camera, two lights and the visual: the run shows the red cube with its
+  // blue front, the green bar through its hole and, half see-through, outside it, as the
+  // preview did.
   const std::string tail = "|./sounds/null_.wav|-|0|0.8|0|0|0|0|0.000|0|0.000|0|0|0|0.000|0.000|0.000|0|0|0|0.000|"
                            "0.000|0.000|0|0|0|0|0|1|0|1|0|0|";
+  // The visual tilted and turned, so that its front, top and a side are in view.
+  const std::string turned = "|./sounds/null_.wav|-|0|0.8|0|0|0|0|25.000|35.000|0.000|0|0|0|0.000|0.000|0.000|0|0|0|"
+                             "0.000|0.000|0.000|0|0|0|0|0|1|0|1|0|0|";
   write("projects/vis/vis.prj",
-        ";the edited visual\r\n4\r\n"
-        "Camera|./cameras/default_.03d|./sounds/null_.wav|-|0|1.8|-5.5|0|0|0|8.000|0|0.000|0|0|0|0.000|0.000|0.000|"
+        ";the edited visual\r\n5\r\n"
+        "Camera|./cameras/default_.03d|./sounds/null_.wav|-|0|1.8|-3.5|0|0|0|8.000|0|0.000|0|0|0|0.000|0.000|0.000|"
         "0|0|0|0.000|0.000|0.000|0|0|0|0|0|1|0|1|0|0|0|0/0/639/479/0/20&40/7|0/1|4096/2/50/0|0\r\n"
         "Sun|./visuals/light_.l3d" + tail + "10|3/16777215/1023|0/1|4096/2/50/0|0\r\n"
         "Sky|./visuals/light_.l3d" + tail + "10|0/4210752/1023|0/1|4096/2/50/0|0\r\n"
-        "Thing|./visuals/twoparts/twoparts.v3d" + tail + "11|0/0/639/479/0x0|0/1|4096/2/50/0|0\r\n"
+        "Thing|./visuals/twoparts/twoparts.v3d" + turned + "11|0/0/639/479/0x0|0/1|4096/2/50/0|0\r\n"
+        "Wall|./bckgrnds/wall.g3d" + tail + "7|0/0/639/479/0x0|0/1|4096/2/50/0|0\r\n"
         "./bckgrnds/bkgr000_.bmp|1|0\r\n"
-        "@0\r\n; nothing\r\n@1\r\n; nothing\r\n@2\r\n; nothing\r\n@3\r\n; nothing\r\n");
+        "@0\r\n; nothing\r\n@1\r\n; nothing\r\n@2\r\n; nothing\r\n@3\r\n; nothing\r\n@4\r\n; nothing\r\n");
+  write("bckgrnds/wall.g3d", "color=131\r\n");  // a grey that shows what lies behind the hole
   write("projects/vis/vis.col", std::string(65536, '\0'));
   ASSERT_EQ(run("projects/vis/vis.prj\r\n1\r\n0\r\n0\r\n0\r\n", "KORVA_SCREENSHOT=run.png"), 0) << read("stderr.txt");
-  int64_t reds = 0, greens = 0;
-  count_colours("run.png", reds, greens);
+  int64_t reds = 0, greens = 0, blues = 0;
+  count_colours("run.png", reds, greens, blues);
   EXPECT_GT(reds, 1000);
   EXPECT_GT(greens, 100);
+  EXPECT_GT(blues, 1000);
+  std::vector<uint8_t> rgb;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(platform::image_load_rgb((dir / "run.png").string(), rgb, w, h));
+  golden::expect_rgb(rgb, w, h, "app", "visual_editor_run", golden::kRendered3D);
 }
 
 // Leaving without a name writes nothing; neither does a run whose script ends in the editor.

@@ -199,10 +199,24 @@ TEST_F(Standalone, AProjectThatDoesNotCompileOrIsMissingIsLeftOut) {
 
 TEST_F(Standalone, NoEncryptCopiesAssetsPlainButScramblesTheLevelsAndStillPlays) {
   write(dir / "noencrypt.txt", "\r\n");
+  // Level 2's cube with an image of its own for the right of its six views (field 32).
+  std::string cube = read(dir / "visuals/default_.v3d");
+  while (!cube.empty() && (cube.back() == '\n' || cube.back() == '\r')) cube.pop_back();
+  write(dir / "visuals/default_.v3d", cube + "|./images/side_.bmp\r\n");
+  write(dir / "images/side_.bmp", read(dir / "images/default_.bmp"));
   ASSERT_EQ(build("levels"), 0) << read(dir / "build.txt");
   const fs::path out = dir / "korvaexe";
   EXPECT_TRUE(fs::exists(out / "noencrypt.txt"));
   EXPECT_EQ(read(out / "wait_.bmp").substr(0, 2), "BM");
+  auto hashed = [&](const std::string& relative) {
+    std::string path = dir.string() + "/" + relative;
+    for (char& ch : path) ch = char(std::tolower(static_cast<unsigned char>(ch)));  // hashed in lower case
+    return asset_hash_name(path) + ".dat";
+  };
+  const std::string side = hashed("images/side_.bmp");
+  EXPECT_EQ(read(out / side), read(dir / "images/side_.bmp"));
+  const std::string copied = read(out / hashed("visuals/default_.v3d"));
+  EXPECT_NE(copied.find("|./" + side + "\r\n"), std::string::npos) << copied;
   EXPECT_EQ(unscrambled(out / "level001.prj").substr(0, 8), ";Level 1");
   ASSERT_EQ(play(out), 0) << read(out / "play.txt");
   EXPECT_EQ(read(out / "levels.txt"), "1230\r\n777\r\n1\r\n");

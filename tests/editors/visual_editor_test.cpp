@@ -130,8 +130,16 @@ TEST(VisualDocument, FrameListReordersCopiesAndDrops) {
   EXPECT_EQ(d.frames.size(), 3u);
 }
 
-// An installation in the fixture's folder: the default models, a red texture, a long bar model
-// and a visual to start from.
+// A blue image with a black square in its middle (a hole where black is transparent).
+mkdata::ImageRgb window_image() {
+  mkdata::ImageRgb image(16, 16, mkdata::Rgb{40, 90, 230});
+  for (int32_t y = 5; y < 11; ++y)
+    for (int32_t x = 5; x < 11; ++x) image.at(x, y) = mkdata::Rgb{0, 0, 0};
+  return image;
+}
+
+// An installation in the fixture's folder: the default models, a red texture and a blue one
+// with a black hole, a long bar model and a visual to start from.
 struct EditorFixture : GuiFixture {
   EditorFixture() {
     str_set(*core->base_folder, dir.string() + "/");
@@ -140,8 +148,9 @@ struct EditorFixture : GuiFixture {
     const mkdata::Mesh cube = mkdata::make_box(0.5f, 0.5f, 0.5f);
     put(dir / "visuals/default_.3ds", mkdata::tds_encode(cube, "cube"));
     put(dir / "3dsfiles/default_.3ds", mkdata::tds_encode(cube, "cube"));
-    put(dir / "visuals/bar.3ds", mkdata::tds_encode(mkdata::make_box(0.15f, 0.15f, 1.0f), "bar"));
+    put(dir / "visuals/bar.3ds", mkdata::tds_encode(mkdata::make_box(1.0f, 0.15f, 0.15f), "bar"));
     put(dir / "images/red.bmp", mkdata::bmp_encode(mkdata::ImageRgb(16, 16, mkdata::Rgb{230, 20, 20})));
+    put(dir / "images/window.bmp", mkdata::bmp_encode(window_image()));
     put(dir / "visuals/start.v3d", default_part_line(1) + "\r\n");
   }
   // Takes a picture of the screen at a pump count.
@@ -176,46 +185,53 @@ std::string keys(int64_t t, const char* key, int32_t n) {
   return s;
 }
 
-// The session of the issue: a texture for the first part, a second part made from the bar in
-// plain green, and the visual saved as "twoparts".
+// The session of the issue: the first part's six views red but for a front with a hole
+// (black made transparent), a second part made from the bar in plain green, half see-through,
+// and the visual saved as "twoparts".
 std::string two_part_session(int64_t leave_at) {
-  return "30 click 120 140\n"                                   // start.v3d
-         + click_line(60, 6) + "100 click 120 140\n"           // TEXTURE NAME: red.bmp
-         + click_line(140, 2) + click_entry(170, 3, 0)         // PART: ADD NEW PART
-         + click_line(200, 3) + "240 click 120 140\n"          // PART SOURCE: visuals/bar.3ds
-         + click_line(280, 7) + click_entry(310, 4, 0)         // TEXTURE MODE: COLOR ONLY
-         + click_line(340, 14) + keys(370, "BACKSPACE", 11)    // COLOR
-         + "385 text 0-255-0\n395 key RETURN\n" + std::to_string(leave_at) + " key ESC\n";
+  return "30 click 120 140\n"                                        // start.v3d
+         + click_line(60, 6) + click_entry(85, 6, 0) + "115 click 120 140\n"   // TEXTURE NAME: BACK red.bmp
+         + click_line(150, 6) + click_entry(175, 6, 2) + "205 click 320 140\n"  // FRONT: window.bmp
+         + click_line(240, 8) + click_entry(265, 2, 1)              // TRANSPARENCY: YES
+         + click_line(295, 2) + click_entry(320, 3, 0)              // PART: ADD NEW PART
+         + click_line(350, 3) + "390 click 120 140\n"               // PART SOURCE: visuals/bar.3ds
+         + click_line(430, 7) + click_entry(460, 4, 0)              // TEXTURE MODE: COLOR ONLY
+         + click_line(490, 14) + keys(520, "BACKSPACE", 11)         // COLOR
+         + "535 text 0-255-0\n545 key RETURN\n"
+         + click_line(580, 9) + click_entry(605, 2, 1)              // TRANSLUCENCY: YES
+         + std::to_string(leave_at) + " key ESC\n";
 }
 
 TEST(VisualEditor, BuildsAVisualOfTwoPartsWithATextureAndSavesIt) {
   SoftwareDevice sw;
   EditorFixture f;
   PreviewDevice device{&sw.devices, &sw.gl};
-  f.script_input(two_part_session(450) + keys(480, "BACKSPACE", 8) + "490 text twoparts\n500 key RETURN\n");
-  if (sw.ok) f.picture_at(430, "visual_editor_640");
+  f.script_input(two_part_session(650) + keys(680, "BACKSPACE", 8) + "690 text twoparts\n700 key RETURN\n");
+  if (sw.ok) f.picture_at(618, "visual_editor_640");
   const fs::path saved = f.dir / "visuals/twoparts/twoparts.v3d";
   EXPECT_EQ(visual_editor(f.gui, sw.ok ? &device : nullptr), saved.string());
-  const std::string green = with(default_part_line(1), {{3, "./visuals/bar.3ds"}, {4, "0"}, {25, "0"}, {26, "255"},
-                                                        {27, "0"}, {29, "0"}, {30, "./visuals/bar.3ds"}});
-  const std::string red = with(default_part_line(1), {{2, "./images/red.bmp"}});
+  const std::string green = with(default_part_line(1), {{3, "./visuals/bar.3ds"}, {4, "0"}, {21, "1"}, {25, "0"},
+                                                        {26, "255"}, {27, "0"}, {29, "0"}, {30, "./visuals/bar.3ds"}});
+  // The front view is field 33; the right view before it stays empty and shows field 2.
+  const std::string red = with(default_part_line(1), {{2, "./images/red.bmp"}, {9, "1"}}) + "||./images/window.bmp";
   EXPECT_EQ(read(saved), red + "\r\n" + green + "\r\n");
   EXPECT_EQ(read(f.dir / "visuals/start.v3d"), default_part_line(1) + "\r\n");  // the start stays as it was
   EXPECT_FALSE(fs::exists(f.dir / "data/temp2.tmp"));
   EXPECT_TRUE(f.shot_taken || !sw.ok);
 
-  // The saved visual renders as the preview showed it: the red cube and the green bar.
+  // The saved visual renders as the preview showed it: the red cube with its blue front and
+  // the green bar, however dimly lit or see-through.
   if (!sw.ok) return;
   const VisualDocument d = visual_document_from_text(read(saved));
   std::vector<uint8_t> rgb;
   ASSERT_TRUE(render_frame_preview(device, d, 0, f.dir.string() + "/", 30.0f, 160, 120, rgb));
-  int64_t reds = 0, greens = 0;
-  for (size_t i = 0; i < rgb.size(); i += 3) {
-    reds += rgb[i] > 120 && rgb[i + 1] < 60 && rgb[i + 2] < 60;
-    greens += rgb[i + 1] > 120 && rgb[i] < 60 && rgb[i + 2] < 60;
-  }
-  EXPECT_GT(reds, 300);
-  EXPECT_GT(greens, 100);
+  int64_t shades[3] = {};
+  for (size_t i = 0; i < rgb.size(); i += 3)
+    for (size_t k = 0; k < 3; ++k)
+      shades[k] += rgb[i + k] > 40 && rgb[i + k] > 2 * rgb[i + (k + 1) % 3] + 20 && rgb[i + k] > 2 * rgb[i + (k + 2) % 3] + 20;
+  EXPECT_GT(shades[0], 300);  // red
+  EXPECT_GT(shades[1], 100);  // green
+  EXPECT_GT(shades[2], 300);  // blue
 }
 
 // Nothing is written unless the user names the visual and confirms: Escape at the name, a
@@ -223,19 +239,19 @@ TEST(VisualEditor, BuildsAVisualOfTwoPartsWithATextureAndSavesIt) {
 TEST(VisualEditor, NoFileChangesBeforeTheUserConfirms) {
   const struct {
     const char* what;
-    std::string after;  // the input after the session has left the editor at 450
+    std::string after;  // the input after the session has left the editor at 650
   } cases[] = {
-      {"escape at the name", "480 key ESC\n"},
+      {"escape at the name", "680 key ESC\n"},
       {"nobody answers", ""},
-      {"blank name", keys(480, "BACKSPACE", 8) + "490 key RETURN\n"},
-      {"rename, then blank", keys(480, "BACKSPACE", 8) + "490 text start\n500 key RETURN\n530 key DELETE\n" +
-                                 keys(560, "BACKSPACE", 8) + "570 key RETURN\n"},
+      {"blank name", keys(680, "BACKSPACE", 8) + "690 key RETURN\n"},
+      {"rename, then blank", keys(680, "BACKSPACE", 8) + "690 text start\n700 key RETURN\n730 key DELETE\n" +
+                                 keys(760, "BACKSPACE", 8) + "770 key RETURN\n"},
   };
   for (const auto& c : cases) {
     EditorFixture f;
     // An existing visual of that name, which the last case must not overwrite.
     put(f.dir / "visuals/start/start.v3d", "1|keep|me\r\n");
-    f.script_input(two_part_session(450) + c.after);
+    f.script_input(two_part_session(650) + c.after);
     EXPECT_EQ(visual_editor(f.gui, nullptr), "") << c.what;
     EXPECT_EQ(read(f.dir / "visuals/start.v3d"), default_part_line(1) + "\r\n") << c.what;
     EXPECT_EQ(read(f.dir / "visuals/start/start.v3d"), "1|keep|me\r\n") << c.what;
@@ -246,7 +262,7 @@ TEST(VisualEditor, NoFileChangesBeforeTheUserConfirms) {
 TEST(VisualEditor, AnExistingNameIsOverwrittenAfterContinue) {
   EditorFixture f;
   put(f.dir / "visuals/start/start.v3d", "1|old|line\r\n");
-  f.script_input(two_part_session(450) + keys(480, "BACKSPACE", 8) + "490 text start\n500 key RETURN\n530 key RETURN\n");
+  f.script_input(two_part_session(650) + keys(680, "BACKSPACE", 8) + "690 text start\n700 key RETURN\n730 key RETURN\n");
   EXPECT_EQ(visual_editor(f.gui, nullptr), (f.dir / "visuals/start/start.v3d").string());
   const std::string text = read(f.dir / "visuals/start/start.v3d");
   EXPECT_TRUE(text.starts_with("1|./images/red.bmp|")) << text;

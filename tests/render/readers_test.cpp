@@ -328,6 +328,135 @@ TEST(Visual, PartMeshColourTextureAndWrap) {
   EXPECT_EQ(w.scale, rm::vec2(2.0f, 2.0f));
 }
 
+// A 2 x 2 24-bit BMP of one colour.
+std::vector<uint8_t> bmp_2x2(uint8_t r, uint8_t g, uint8_t b) {
+  const uint8_t header[54] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,
+                              1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> bmp(header, header + 54);
+  for (int row = 0; row < 2; ++row) bmp.insert(bmp.end(), {b, g, r, b, g, r, 0, 0});
+  return bmp;
+}
+
+// The box (0, 0, 0)..(2, 1, 4) as twelve triangles, each wound to face outwards.
+TriangleList box_triangles() {
+  const rm::vec3 lo(0.0f), hi(2.0f, 1.0f, 4.0f), centre = (lo + hi) * 0.5f;
+  TriangleList out;
+  for (int axis = 0; axis < 3; ++axis)
+    for (float side : {lo[axis], hi[axis]}) {
+      const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+      rm::vec3 q[4];
+      for (int k = 0; k < 4; ++k) {
+        q[k][axis] = side;
+        q[k][u] = (k == 1 || k == 2) ? hi[u] : lo[u];
+        q[k][v] = k >= 2 ? hi[v] : lo[v];
+      }
+      for (const auto& t : {std::array<rm::vec3, 3>{q[0], q[1], q[2]}, std::array<rm::vec3, 3>{q[0], q[2], q[3]}}) {
+        rm::vec3 a = t[0], b = t[1], c = t[2];
+        if (glm::dot(glm::cross(b - a, c - a), (a + b + c) / 3.0f - centre) < 0.0f) std::swap(b, c);
+        out.push_back({a.x, a.y, a.z, b.x, b.y, b.z, c.x, c.y, c.z});
+      }
+    }
+  return out;
+}
+
+// Six views: each side of the box shows its view's image (the left view has none of its own and
+// shows field 2), upright as that view sees it; flat projection shows field 2 everywhere.
+TEST(Visual, SixViewsGiveEachSideOfTheBoxItsImage) {
+  TempDir dir;
+  const std::string back = dir.write("back.bmp", bmp_2x2(200, 0, 0)), right = dir.write("right.bmp", bmp_2x2(0, 200, 0)),
+                    front = dir.write("front.bmp", bmp_2x2(0, 0, 200)), top = dir.write("top.bmp", bmp_2x2(200, 200, 0)),
+                    bottom = dir.write("bottom.bmp", bmp_2x2(0, 200, 200));
+  VisualPartData d;
+  d.triangles = box_triangles();
+  ASSERT_TRUE(parse_part("1|" + back + "|m.3ds|1|2|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|255|255|255|0|1|m.3ds|0|" + right +
+                             "|" + front + "||" + top + "|" + bottom,
+                         d.part));
+  EXPECT_EQ(view_image(d.part, View::Left), back);
+  TextureCache textures;
+  rm::MeshPtr m = build_part_mesh(d, textures);
+  ASSERT_EQ(m->faces.size(), 12u);
+  const struct {
+    std::string image;
+    rm::vec3 top_left, bottom_right;  // the corners at the image's (0, 0) and (1, 1)
+  } views[] = {
+      {front, {0, 1, 0}, {2, 0, 0}}, {back, {2, 1, 4}, {0, 0, 4}}, {right, {2, 1, 0}, {2, 0, 4}},
+      {back, {0, 1, 4}, {0, 0, 0}},  {top, {0, 1, 4}, {2, 1, 0}},  {bottom, {0, 0, 0}, {2, 0, 4}},
+  };
+  const rm::vec3 normals[] = {{0, 0, -1}, {0, 0, 1}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
+  for (size_t v = 0; v < 6; ++v) {
+    int32_t faces = 0, corners = 0;
+    for (const rm::Face& f : m->faces) {
+      if (glm::dot(rm::face_normal(*m, f), normals[v]) < 0.99f) continue;
+      ++faces;
+      EXPECT_EQ(f.texture, texture_load(textures, views[v].image)) << v;
+      for (int32_t c : f.corners) {
+        const rm::vec3 p = m->vertices[size_t(c)];
+        if (p == views[v].top_left) {
+          EXPECT_EQ(m->uvs[size_t(c)], rm::vec2(0, 0)) << v;
+          ++corners;
+        }
+        if (p == views[v].bottom_right) {
+          EXPECT_EQ(m->uvs[size_t(c)], rm::vec2(1, 1)) << v;
+          ++corners;
+        }
+      }
+    }
+    EXPECT_EQ(faces, 2) << v;
+    EXPECT_GE(corners, 2) << v;
+  }
+  // A view whose image cannot be read leaves its side in the plain colour.
+  d.part.views[0] = dir.path.string() + "/missing.bmp";
+  m = build_part_mesh(d, textures);
+  for (const rm::Face& f : m->faces)
+    EXPECT_EQ(bool(f.texture), glm::dot(rm::face_normal(*m, f), rm::vec3(1, 0, 0)) < 0.99f);
+  // Flat projection: one image, the views are not used.
+  d.part.texture_mode = 2;
+  m = build_part_mesh(d, textures);
+  for (const rm::Face& f : m->faces) EXPECT_EQ(f.texture, texture_load(textures, back));
+}
+
+// Transparency (field 9) keys out black on a copy of the texture of its own; translucency
+// (field 21) halves the opacity of every face, textured or plain.
+TEST(Visual, TransparencyAndTranslucency) {
+  TempDir dir;
+  const std::string image = dir.write("t.bmp", bmp_2x2(0, 0, 0));
+  VisualPartData d;
+  d.triangles = box_triangles();
+  auto line = [&](const char* mode, const char* transparency, const char* translucency) {
+    return std::string("1|") + image + "|m.3ds|" + mode + "|2|0|0|0|" + transparency + "|0|0|0|0|0|0|0|0|0|0|0|" +
+           translucency + "|0|0|0|10|20|30|0|1|m.3ds|0";
+  };
+  TextureCache textures;
+  ASSERT_TRUE(parse_part(line("3", "1", "0"), d.part));
+  EXPECT_EQ(d.part.transparency, 1);
+  rm::MeshPtr m = build_part_mesh(d, textures);
+  ASSERT_TRUE(m->faces[0].texture);
+  EXPECT_TRUE(m->faces[0].texture->transparent);
+  EXPECT_EQ(m->faces[0].texture->transparent_color, 0u);
+  EXPECT_EQ(m->faces[0].color.a, 1.0f);
+  const rm::TexturePtr plain = texture_load(textures, image);
+  EXPECT_NE(plain, m->faces[0].texture);
+  EXPECT_FALSE(plain->transparent);  // parts without transparency keep the image whole
+  EXPECT_EQ(texture_load(textures, image, Keying::Black), m->faces[0].texture);  // keyed once
+
+  const struct {
+    const char* mode;
+    const char* transparency;
+    bool textured, keyed;
+  } cases[] = {{"1", "0", true, false}, {"3", "1", true, true}, {"0", "1", false, false}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(parse_part(line(c.mode, c.transparency, "1"), d.part));
+    EXPECT_EQ(d.part.translucency, 1);
+    m = build_part_mesh(d, textures);
+    for (const rm::Face& f : m->faces) {
+      EXPECT_EQ(f.color.a, kTranslucentAlpha) << c.mode;
+      EXPECT_EQ(bool(f.texture), c.textured) << c.mode;
+      EXPECT_EQ(f.texture && f.texture->transparent, c.keyed) << c.mode;
+    }
+  }
+  EXPECT_FLOAT_EQ(m->faces[0].color.r, 10.0f / 256.0f);  // plain colour keeps its channels
+}
+
 TEST(Shape, VerticesFacesAndDamage) {
   rm::Mesh m;
   ASSERT_TRUE(parse_shape("; Korva 3D shape\r\nvertices=3\r\n0|0|0\r\n0|1000|0\r\n1500|0|-250\r\nfaces=2\r\n0|1|2\r\n0|1|7\r\n", m));
