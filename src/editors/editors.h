@@ -358,5 +358,15 @@ std::string virtual_status_line(Core& c, int32_t element, VirtualStatus kind, in
 int32_t choose_element(Gui& g, Model& m, int32_t current);
 // " (vx,vy,vz = speed m/sec)" for the velocity words of the element's instance record.
 std::string virtual_velocity_text(Core& c, int32_t element, const int32_t velocity[3]);
+// The Info panel's rows for an element: its fields as the project file holds them, numbers
+// through the field formatter.
+struct VirtualInfoRow {
+  std::string label, value;
+};
+std::vector<VirtualInfoRow> virtual_info_rows(Core& c, int32_t element);
+// The Info panel of an element: its fields, PgUp/PgDn to the previous and next element, the
+// parameter panel (P or Enter) and the brain chooser (B); Escape closes it. Returns the element
+// shown last.
+int32_t virtual_info_panel(Gui& g, Model& m, int32_t element);
 
 }  // namespace korva

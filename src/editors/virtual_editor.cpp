@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "core/core.h"
 #include "core/pcx.h"
@@ -33,7 +36,7 @@ constexpr int32_t kTurn = 184320;      // angle units per turn
 constexpr int32_t kBarHeight = 20;
 constexpr int32_t kIconSize = 16;
 constexpr int32_t kFramePeriodMs = 16;  // about the display's 60 frames per second
-constexpr int32_t kScanA = 30, kScanZ = 44, kScanS = 31, kScanU = 22, kScanH = 35, kScanF5 = 63;
+constexpr int32_t kScanA = 30, kScanZ = 44, kScanS = 31, kScanU = 22, kScanH = 35, kScanI = 23, kScanF5 = 63;
 
 // The menu bar's commands in icon order; icon i covers x = 16 i .. 16 i + 15.
 enum Command : int32_t {
@@ -100,6 +103,11 @@ struct Editor {
   bool velocity_mode = false;
   int32_t bar_y = 0;
   bool moving_bar = false;
+  int32_t bar_grab = 0;  // the pointer's row within the bar while it moves
+  // The panel rows under the menu bar while it is shown (under_y -1: nothing saved).
+  uint8_t under[kBarHeight * kGuiWidth] = {};
+  int32_t under_y = -1;
+  bool panel_kept = false;  // the panel still holds the last frame's view (without the bar)
   // The orthographic views: the point in the middle of the screen (metres) and pixels per metre.
   double centre[3] = {0, 0, 0};
   double zoom = 40.0;
@@ -108,6 +116,8 @@ struct Editor {
   int32_t press_x = 0, press_y = 0;          // panel coordinates
   int32_t press_dx = 0, press_dy = 0;        // display coordinates
   int32_t start[3] = {}, start_rot[3] = {}, start_scale[3] = {};
+  int32_t start_screen[2] = {};  // a sprite's or counter's screen position at the press
+  int32_t screen_factor = 1;     // screen pixels per panel pixel of the drag
   double hit0[3] = {};
   bool hit0_valid = false;
   UndoStep undo;
@@ -243,22 +253,6 @@ void element_world(Editor& e, int32_t element, double out[3]) {
   for (int32_t k = 0; k < 3; ++k) out[k] = word(e, element, kPosWords[k]) / kUnit;
 }
 
-// The element whose marker lies under the panel point in an orthographic view, or -1.
-int32_t ortho_pick(Editor& e, int32_t px, int32_t py) {
-  int32_t best = -1;
-  int64_t best_d = 8 * 8 + 1;
-  for (int32_t i = 0; i <= e.m->last_index; ++i) {
-    if (is_screen_element(*e.c, i)) continue;
-    double w[3];
-    element_world(e, i, w);
-    int32_t x, y;
-    to_panel(e, w, x, y);
-    const int64_t d = int64_t(x - px) * (x - px) + int64_t(y - py) * (y - py);
-    if (d < best_d) best_d = d, best = i;
-  }
-  return best;
-}
-
 void centre_on(Editor& e, int32_t element) {
   if (element >= 0 && element <= e.m->last_index && !is_screen_element(*e.c, element)) element_world(e, element, e.centre);
 }
@@ -278,6 +272,209 @@ void view_box(Gui& g, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t in
   view_line(g, x2, y1, x2, y2, ink);
   view_line(g, x2, y2, x1, y2, ink);
   view_line(g, x1, y2, x1, y1, ink);
+}
+
+// How each kind of element is marked in the flat views, by type. Sprites, frames, backgrounds
+// and counters are drawn on the screen, not in the scene: they are marked in the screen inset.
+enum class Marker : int32_t { Box, Camera, Light, Flat, Shadow, Boundary, Track, OnScreen };
+struct KindLook {
+  Marker marker;
+  int32_t r, g, b;
+};
+constexpr KindLook kLooks[] = {
+    {Marker::Camera, 120, 200, 255},    // 0 camera: a triangle and the direction it looks
+    {Marker::Box, 170, 230, 170},       // 1 3D shape
+    {Marker::Flat, 255, 170, 90},       // 2 flat shape: a box crossed like a decal
+    {Marker::Shadow, 150, 150, 150},    // 3 shadow: a diamond
+    {Marker::Box, 210, 210, 210},       // 4 (not used)
+    {Marker::OnScreen, 230, 150, 255},  // 5 sprite
+    {Marker::OnScreen, 150, 150, 255},  // 6 frame: the whole screen
+    {Marker::OnScreen, 120, 170, 230},  // 7 background: its rectangle
+    {Marker::OnScreen, 255, 150, 200},  // 8 counter
+    {Marker::Track, 120, 230, 230},     // 9 track: a ring
+    {Marker::Light, 255, 255, 160},     // 10 light: a star
+    {Marker::Box, 210, 210, 210},       // 11 visual
+    {Marker::Boundary, 200, 170, 120},  // 12 boundary: a box within a box
+    {Marker::Box, 210, 210, 210},       // 13
+};
+
+const KindLook& look_of(int32_t type) {
+  return type >= 0 && type < int32_t(std::size(kLooks)) ? kLooks[type] : kLooks[kTypeVisual];
+}
+
+bool on_screen(Core& c, int32_t element) { return look_of(element_type(c, element)).marker == Marker::OnScreen; }
+
+// The screen inset of the flat views: the 640 x 480 screen at a quarter of its size in the
+// bottom right corner, above the help and status lines.
+constexpr int32_t kInsetScale = 4;
+GuiRect inset_rect(const Gui& g) {
+  const int32_t fh = std::max(8, gui_font_height(g));
+  const int32_t bottom = kGuiHeight - 2 * fh - 6 - 6;
+  return {kGuiWidth - 8 - kGuiWidth / kInsetScale, bottom - kGuiHeight / kInsetScale, kGuiWidth - 9, bottom - 1};
+}
+bool in_inset(const Gui& g, int32_t x, int32_t y) {
+  const GuiRect r = inset_rect(g);
+  return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2;
+}
+
+// Where an on-screen element stands on the 640 x 480 screen: sprites at their two
+// screen-position fields, counters at the top left of their screen rectangle.
+void screen_position(Core& c, int32_t element, int32_t& x, int32_t& y) {
+  if (element_type(c, element) == kTypeCounter) {
+    const ScreenRect r = screen_rect(c, element, kGuiWidth);
+    x = r.x1, y = r.y1;
+    return;
+  }
+  x = element_field_int(c, element, fld::kPosX);
+  y = element_field_int(c, element, fld::kPosX + 1);
+}
+
+// Moves a sprite (its two screen-position fields) or a counter (the top left of its screen
+// rectangle, which is where it is drawn) on the screen.
+void set_screen_position(Editor& e, int32_t element, int32_t x, int32_t y) {
+  Core& c = *e.c;
+  if (element_type(c, element) != kTypeCounter) {
+    set_position(e, element, 0, x);
+    set_position(e, element, 1, y);
+    return;
+  }
+  std::vector<std::string> parts = fields_split(element_field(c, element, fld::kScreen).view(), '/');
+  if (parts.size() < 2) parts.resize(2, "0");
+  parts[0] = std::to_string(x);
+  parts[1] = std::to_string(y);
+  std::string text;
+  for (size_t k = 0; k < parts.size(); ++k) text += (k ? "/" : "") + parts[k];
+  element_field_set(c, element, fld::kScreen, text);
+  ir_set(record_of(e, element), ovr::kCounterX, x);
+  ir_set(record_of(e, element), ovr::kCounterY, y);
+}
+
+void draw_inset(Editor& e) {
+  Gui& g = *e.g;
+  Core& c = *e.c;
+  const GuiRect r = inset_rect(g);
+  gui_fill_box(g, r.x1, r.y1, r.x2, r.y2, colour(14, 16, 22));
+  gui_box(g, r.x1 - 1, r.y1 - 1, r.x2 + 1, r.y2 + 1, colour(110, 110, 130));
+  gui_print_in(g, "screen", r.x1, r.y1 - gui_font_height(g) - 2, colour(140, 140, 160));
+  auto at = [&](int32_t v, int32_t origin) { return origin + std::clamp(v, -8, 648) / kInsetScale; };
+  for (int32_t i = 0; i <= e.m->last_index; ++i) {
+    if (!on_screen(c, i)) continue;
+    const int32_t type = element_type(c, i);
+    const bool current = i == e.m->current;
+    const KindLook& look = look_of(type);
+    const int32_t ink = current ? colour(255, 230, 0) : colour(look.r, look.g, look.b);
+    const std::string name(element_name(c, i).view());
+    int32_t x = 0, y = 0;
+    if (type == kTypeFrame || type == kTypeBackground) {
+      ScreenRect s{0, 0, kGuiWidth - 1, kGuiHeight - 1};
+      if (type == kTypeBackground) s = screen_rect(c, i, kGuiWidth);
+      const int32_t x1 = std::clamp(at(s.x1, r.x1), r.x1, r.x2), x2 = std::clamp(at(s.x2, r.x1), r.x1, r.x2);
+      const int32_t y1 = std::clamp(at(s.y1, r.y1), r.y1, r.y2), y2 = std::clamp(at(s.y2, r.y1), r.y1, r.y2);
+      gui_box(g, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), ink);
+      // A frame covers the whole screen: its name goes above the inset, on the right.
+      if (type == kTypeFrame) gui_print_in(g, name, r.x2 - gui_text_width(g, name), r.y1 - gui_font_height(g) - 2, ink);
+      else gui_print_in(g, name, std::min(x1, x2) + 2, std::min(y1, y2) + 1, ink);
+      continue;
+    }
+    screen_position(c, i, x, y);
+    x = std::clamp(at(x, r.x1), r.x1, r.x2);
+    y = std::clamp(at(y, r.y1), r.y1, r.y2);
+    if (type == kTypeCounter) {
+      gui_box(g, x, y, std::min(r.x2, x + 8), std::min(r.y2, y + 4), ink);
+    } else {
+      gui_line(g, x - 3, y, x + 3, y, ink);
+      gui_line(g, x, y - 3, x, y + 3, ink);
+    }
+    if (current) gui_box(g, std::max(r.x1, x - 4), std::max(r.y1, y - 4), std::min(r.x2, x + 10), std::min(r.y2, y + 6), ink);
+    // The name beside the marker, on the side with room.
+    const int32_t w = gui_text_width(g, name);
+    gui_print_in(g, name, x + 12 + w <= r.x2 ? x + 12 : std::max(r.x1 + 1, x - 6 - w), std::max(r.y1, y - 4), ink);
+  }
+}
+
+// The direction a camera looks in the view's plane (pixels), from its y and x rotations.
+void camera_direction(Editor& e, int32_t element, int32_t h, int32_t up, int32_t& dx, int32_t& dy) {
+  const double yaw = word(e, element, ir::kRotY) * 2.0 * 3.14159265358979 / kTurn;
+  const double pitch = word(e, element, ir::kRotX) * 2.0 * 3.14159265358979 / kTurn;
+  const double fwd[3] = {std::sin(yaw) * std::cos(pitch), -std::sin(pitch), std::cos(yaw) * std::cos(pitch)};
+  dx = int32_t(std::lround(fwd[h] * 24));
+  dy = int32_t(std::lround(-fwd[up] * 24));
+}
+
+void draw_marker(Editor& e, int32_t i, int32_t x, int32_t y, int32_t hw, int32_t hh, int32_t ink) {
+  Gui& g = *e.g;
+  switch (look_of(element_type(*e.c, i)).marker) {
+    case Marker::Camera: {
+      view_line(g, x - 6, y + 5, x + 6, y + 5, ink);
+      view_line(g, x - 6, y + 5, x, y - 6, ink);
+      view_line(g, x + 6, y + 5, x, y - 6, ink);
+      int32_t h, up, depth, dx, dy;
+      view_axes(e.view, h, up, depth);
+      camera_direction(e, i, h, up, dx, dy);
+      view_line(g, x, y, x + dx, y + dy, ink);
+      break;
+    }
+    case Marker::Light:
+      view_line(g, x - 5, y, x + 5, y, ink);
+      view_line(g, x, y - 5, x, y + 5, ink);
+      view_line(g, x - 3, y - 3, x + 3, y + 3, ink);
+      view_line(g, x - 3, y + 3, x + 3, y - 3, ink);
+      break;
+    case Marker::Flat:
+      view_box(g, x - hw, y - hh, x + hw, y + hh, ink);
+      view_line(g, x - hw, y - hh, x + hw, y + hh, ink);
+      view_line(g, x - hw, y + hh, x + hw, y - hh, ink);
+      break;
+    case Marker::Shadow:
+      view_line(g, x - hw, y, x, y - hh, ink);
+      view_line(g, x, y - hh, x + hw, y, ink);
+      view_line(g, x + hw, y, x, y + hh, ink);
+      view_line(g, x, y + hh, x - hw, y, ink);
+      break;
+    case Marker::Boundary:
+      view_box(g, x - hw, y - hh, x + hw, y + hh, ink);
+      view_box(g, x - hw / 2, y - hh / 2, x + hw / 2, y + hh / 2, ink);
+      break;
+    case Marker::Track:
+      view_line(g, x - 2, y - 5, x + 2, y - 5, ink);
+      view_line(g, x + 2, y - 5, x + 5, y - 2, ink);
+      view_line(g, x + 5, y - 2, x + 5, y + 2, ink);
+      view_line(g, x + 5, y + 2, x + 2, y + 5, ink);
+      view_line(g, x + 2, y + 5, x - 2, y + 5, ink);
+      view_line(g, x - 2, y + 5, x - 5, y + 2, ink);
+      view_line(g, x - 5, y + 2, x - 5, y - 2, ink);
+      view_line(g, x - 5, y - 2, x - 2, y - 5, ink);
+      break;
+    case Marker::Box:
+    case Marker::OnScreen:
+      view_box(g, x - hw, y - hh, x + hw, y + hh, ink);
+      break;
+  }
+}
+
+// The element whose marker lies under the panel point in an orthographic view (in the screen
+// inset: the sprite or counter there), or -1.
+int32_t ortho_pick(Editor& e, int32_t px, int32_t py) {
+  int32_t best = -1;
+  int64_t best_d = 8 * 8 + 1;
+  const bool inset = in_inset(*e.g, px, py);
+  const GuiRect r = inset_rect(*e.g);
+  for (int32_t i = 0; i <= e.m->last_index; ++i) {
+    if (on_screen(*e.c, i) != inset) continue;
+    int32_t x, y;
+    if (inset) {
+      if (!is_screen_element(*e.c, i)) continue;  // frames and backgrounds are not picked here
+      screen_position(*e.c, i, x, y);
+      x = r.x1 + x / kInsetScale, y = r.y1 + y / kInsetScale;
+    } else {
+      double w[3];
+      element_world(e, i, w);
+      to_panel(e, w, x, y);
+    }
+    const int64_t d = int64_t(x - px) * (x - px) + int64_t(y - py) * (y - py);
+    if (d < best_d) best_d = d, best = i;
+  }
+  return best;
 }
 
 void draw_ortho(Editor& e) {
@@ -305,44 +502,47 @@ void draw_ortho(Editor& e) {
   const std::string axes = std::string("across: ") + kAxisNames[h] + ", up: " + kAxisNames[up];
   gui_print(g, axes, kGuiWidth - gui_text_width(g, axes) - 6, e.bar_y < 200 ? kBarHeight + e.bar_y + 4 : 4);
 
-  for (int32_t i = 0; i <= e.m->last_index; ++i) {
-    if (is_screen_element(*e.c, i)) continue;
-    double w[3];
-    element_world(e, i, w);
-    int32_t x, y;
-    to_panel(e, w, x, y);
-    // Elements far outside the view are left out; the current one is drawn at the edge.
-    const bool current_one = i == e.m->current;
-    if (!current_one && (x < -200 || x > kGuiWidth + 200 || y < -200 || y > kGuiHeight + 200)) continue;
-    x = std::clamp(x, -1000, kGuiWidth + 1000);
-    y = std::clamp(y, -1000, kGuiHeight + 1000);
-    const int32_t type = element_type(*e.c, i);
-    const bool current = i == e.m->current;
-    const int32_t ink = current ? colour(255, 230, 0) : type == kTypeCamera ? colour(120, 200, 255)
-                        : type == kTypeLight ? colour(255, 255, 160) : colour(210, 210, 210);
-    // The element's extent: half a metre times its scale along the screen's axes.
-    const int32_t hw = std::clamp(int32_t(0.25 * word(e, i, kScaleWords[h]) / 1000.0 * e.zoom), 3, 2000);
-    const int32_t hh = std::clamp(int32_t(0.25 * word(e, i, kScaleWords[up]) / 1000.0 * e.zoom), 3, 2000);
-    if (type == kTypeCamera) {
-      view_line(g, x - 6, y + 5, x + 6, y + 5, ink);
-      view_line(g, x - 6, y + 5, x, y - 6, ink);
-      view_line(g, x + 6, y + 5, x, y - 6, ink);
-    } else if (type == kTypeLight) {
-      view_line(g, x - 5, y, x + 5, y, ink);
-      view_line(g, x, y - 5, x, y + 5, ink);
-      view_line(g, x - 3, y - 3, x + 3, y + 3, ink);
-      view_line(g, x - 3, y + 3, x + 3, y - 3, ink);
-    } else {
-      view_box(g, x - hw, y - hh, x + hw, y + hh, ink);
+  // Names of elements that stand on the same spot are stacked, not printed over each other.
+  std::vector<GuiRect> labelled;
+  for (int32_t pass = 0; pass < 2; ++pass)  // the current element last, on top
+    for (int32_t i = 0; i <= e.m->last_index; ++i) {
+      const bool current = i == e.m->current;
+      if (current != (pass == 1) || on_screen(*e.c, i)) continue;
+      double w[3];
+      element_world(e, i, w);
+      int32_t x, y;
+      to_panel(e, w, x, y);
+      // Elements far outside the view are left out; the current one is drawn at the edge.
+      if (!current && (x < -200 || x > kGuiWidth + 200 || y < -200 || y > kGuiHeight + 200)) continue;
+      x = std::clamp(x, -1000, kGuiWidth + 1000);
+      y = std::clamp(y, -1000, kGuiHeight + 1000);
+      const KindLook& look = look_of(element_type(*e.c, i));
+      const int32_t ink = current ? colour(255, 230, 0) : colour(look.r, look.g, look.b);
+      // The element's extent: half a metre times its scale along the screen's axes.
+      const int32_t hw = std::clamp(int32_t(0.25 * word(e, i, kScaleWords[h]) / 1000.0 * e.zoom), 3, 2000);
+      const int32_t hh = std::clamp(int32_t(0.25 * word(e, i, kScaleWords[up]) / 1000.0 * e.zoom), 3, 2000);
+      draw_marker(e, i, x, y, hw, hh, ink);
+      if (current) {
+        view_box(g, x - hw - 3, y - hh - 3, x + hw + 3, y + hh + 3, ink);
+        view_line(g, x + hw + 3, y, x + hw + 40, y, colour(255, 80, 80));   // across
+        view_line(g, x, y - hh - 3, x, y - hh - 40, colour(80, 255, 80));   // up
+      }
+      const std::string name(element_name(*e.c, i).view());
+      const int32_t lx = x + hw + 4, lw = gui_text_width(g, name), fh = gui_font_height(g);
+      int32_t ly = y + 2;
+      // (A label pushed below the screen ends the stacking, so many elements on one spot cost
+      // no more than a screenful of labels.)
+      for (bool moved = true; moved && ly < kGuiHeight;) {
+        moved = false;
+        for (const GuiRect& o : labelled)
+          if (lx <= o.x2 && lx + lw >= o.x1 && ly < o.y2 && ly + fh > o.y1) ly = o.y2, moved = true;
+      }
+      if (ly >= kGuiHeight || lx >= kGuiWidth || lx + lw < 0) continue;
+      labelled.push_back({lx, ly, lx + lw, ly + fh});
+      gui_set_colour(g, ink);
+      gui_print(g, name, lx, ly);
     }
-    if (current) {
-      view_box(g, x - hw - 3, y - hh - 3, x + hw + 3, y + hh + 3, ink);
-      view_line(g, x + hw + 3, y, x + hw + 40, y, colour(255, 80, 80));   // across
-      view_line(g, x, y - hh - 3, x, y - hh - 40, colour(80, 255, 80));   // up
-    }
-    gui_set_colour(g, ink);
-    gui_print(g, std::string(element_name(*e.c, i).view()), x + hw + 4, y + 2);
-  }
+  draw_inset(e);
 }
 
 // ---- The menu bar, the help and status lines ----
@@ -431,9 +631,11 @@ std::string virtual_status_line(Core& c, int32_t element, VirtualStatus kind, in
              f(fld::kScaleX) + "," + f(fld::kScaleY);
     case VirtualStatus::Scale:
       return "Scale: " + f(fld::kScaleX) + "," + f(fld::kScaleY) + "," + f(fld::kScaleZ);
-    case VirtualStatus::Flat:
-      return "(" + std::to_string(element_field_int(c, element, fld::kPosX)) + "," +
-             std::to_string(element_field_int(c, element, fld::kPosX + 1)) + ")";
+    case VirtualStatus::Flat: {
+      int32_t x, y;
+      screen_position(c, element, x, y);
+      return "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+    }
     case VirtualStatus::Distance:
       return "(distance:" + std::string(str_from_fixed3(c, position_to_file(distance)).view()) + ")";
   }
@@ -474,12 +676,36 @@ std::string status_text(Editor& e) {
   return text;
 }
 
-void draw_panel(Editor& e) {
+// Corner brackets around a panel rectangle.
+void brackets(Gui& g, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t ink) {
+  const int32_t t = 6;
+  for (const int32_t x : {x1, x2})
+    for (const int32_t y : {y1, y2}) {
+      gui_line(g, x, y, x + (x == x1 ? t : -t), y, ink);
+      gui_line(g, x, y, x, y + (y == y1 ? t : -t), ink);
+    }
+}
+void brackets(Gui& g, int32_t x, int32_t y, int32_t r, int32_t ink) { brackets(g, x - r, y - r, x + r, y + r, ink); }
+
+// What the panel shows over the view: the current element's marker through the camera, and
+// the help and status lines at the bottom.
+void draw_marks_and_lines(Editor& e) {
   Gui& g = *e.g;
   Core& c = *e.c;
   const int32_t cur = e.m->current;
-  // Through the camera, the current element is marked by corner brackets where it stands.
-  if (e.view == VirtualView::Camera && cur != e.camera && !is_screen_element(c, cur)) {
+  const int32_t ink = colour(255, 230, 0);
+  // Through the camera, the current element is marked by corner brackets where it stands; a
+  // sprite or counter by brackets at its screen position, with its name.
+  if (e.view == VirtualView::Camera && is_screen_element(c, cur)) {
+    int32_t x, y;
+    screen_position(c, cur, x, y);
+    x = std::clamp(x, 0, kGuiWidth - 1), y = std::clamp(y, 0, kGuiHeight - 1);
+    // A sprite's image from its top left corner (display pixels, shown on the 640 x 480 panel).
+    const int32_t w = sprite_dim_x(*e.s, element_handle(cur)) * kGuiWidth / std::max(1, display_width(e));
+    const int32_t h = sprite_dim_y(*e.s, element_handle(cur)) * kGuiHeight / std::max(1, display_height(e));
+    brackets(g, x - 2, y - 2, x + std::max(w, 8) + 1, y + std::max(h, 8) + 1, ink);
+    gui_print_in(g, std::string(element_name(c, cur).view()), x + std::max(w, 8) + 6, y, ink);
+  } else if (e.view == VirtualView::Camera && cur != e.camera && !on_screen(c, cur)) {
     if (const rm::Viewport* vp = camera_viewport_of(e)) {
       const rm::vec3 world(float(word(e, cur, ir::kPosX) / kUnit), float(word(e, cur, ir::kPosY) / kUnit),
                            float(word(e, cur, ir::kPosZ) / kUnit));
@@ -487,19 +713,11 @@ void draw_panel(Editor& e) {
       if (p.w > 0 && std::fabs(p.x) < 1e6 && std::fabs(p.y) < 1e6) {
         const int32_t x = int32_t(p.x) * kGuiWidth / std::max(1, display_width(e));
         const int32_t y = int32_t(p.y) * kGuiHeight / std::max(1, display_height(e));
-        if (x > -20 && x < kGuiWidth + 20 && y > -20 && y < kGuiHeight + 20) {
-          const int32_t ink = colour(255, 230, 0), r = 18, t = 6;
-          for (int32_t sx : {-1, 1})
-            for (int32_t sy : {-1, 1}) {
-              gui_line(g, x + sx * r, y + sy * r, x + sx * (r - t), y + sy * r, ink);
-              gui_line(g, x + sx * r, y + sy * r, x + sx * r, y + sy * (r - t), ink);
-            }
-        }
+        if (x > -20 && x < kGuiWidth + 20 && y > -20 && y < kGuiHeight + 20) brackets(g, x, y, 18, ink);
       }
     }
   }
   const int32_t fh = std::max(8, gui_font_height(g));
-  // The help and status lines at the bottom.
   const int32_t top = kGuiHeight - 2 * fh - 6;
   gui_fill_box(g, 0, top, kGuiWidth - 1, kGuiHeight - 1, colour(20, 20, 28));
   gui_set_colour(g, colour(170, 200, 255));
@@ -508,11 +726,22 @@ void draw_panel(Editor& e) {
   gui_print(g, help, 4, top + 2);
   gui_set_colour(g, colour(255, 255, 255));
   gui_print(g, status_text(e), 4, top + fh + 4);
+}
 
-  // The menu bar with the current element's number, name and kind after the icons.
+// The menu bar with the current element's number, name and kind after the icons, and the
+// tooltip of the icon under the pointer. The 20 rows the bar covers are saved first and put
+// back once the picture is shown, so the panel keeps the view without the bar: while the bar
+// is being moved, only the bar is drawn again.
+void draw_bar(Editor& e, bool tooltip) {
+  Gui& g = *e.g;
+  Core& c = *e.c;
+  const int32_t cur = e.m->current;
+  const int32_t fh = std::max(8, gui_font_height(g));
+  std::memcpy(e.under, g.pixels + e.bar_y * kGuiWidth, sizeof e.under);
+  e.under_y = e.bar_y;
   gui_fill_box(g, 0, e.bar_y, kGuiWidth - 1, e.bar_y + kBarHeight - 1, colour(60, 60, 74));
   const int32_t px = panel_x(e), py = panel_y(e);
-  const int32_t hover = virtual_icon_at(e.bar_y, px, py);
+  const int32_t hover = tooltip ? virtual_icon_at(e.bar_y, px, py) : -1;
   for (int32_t i = 0; i < kCommandCount; ++i) draw_icon(g, i, i * kIconSize, e.bar_y + 2, i == hover);
   gui_set_colour(g, colour(255, 255, 255));
   const std::string label = std::to_string(cur) + ": " + std::string(element_name(c, cur).view()) + " (" +
@@ -530,24 +759,40 @@ void draw_panel(Editor& e) {
   }
 }
 
+void put_back_under_bar(Editor& e) {
+  if (e.under_y < 0) return;
+  std::memcpy(e.g->pixels + e.under_y * kGuiWidth, e.under, sizeof e.under);
+  e.under_y = -1;
+}
+
 void present(Editor& e) {
   System& s = *e.s;
   Gui& g = *e.g;
+  // While the bar moves, the panel below it stays as it was (the tooltip is not drawn).
+  const bool bar_only = e.moving_bar && e.panel_kept;
   if (e.view == VirtualView::Camera) {
     // The scene draws over what is there: last frame's tooltip must not stay behind.
     if (platform::Screen* screen = screen_of(e)) platform::surface_fill(screen->back, 0);
     for (Phase p = Phase::Restore; p <= Phase::Over2d; p = Phase(int32_t(p) + 1))
       if (p != Phase::SoundSync) run_phase(s, p);
-    gui_clear(g);
-    draw_panel(e);
+    if (!bar_only) {
+      gui_clear(g);
+      draw_marks_and_lines(e);
+    }
+    draw_bar(e, !e.moving_bar);
     gui_present_scaled_transparent(g);
     run_phase(s, Phase::Present);
   } else {
     run_phase(s, Phase::SceneSync);
-    draw_ortho(e);
-    draw_panel(e);
+    if (!bar_only) {
+      draw_ortho(e);
+      draw_marks_and_lines(e);
+    }
+    draw_bar(e, !e.moving_bar);
     gui_present_scaled(g);
   }
+  put_back_under_bar(e);
+  e.panel_kept = true;
   if (s.pipeline) ++s.pipeline->frames_rendered;
 }
 
@@ -583,7 +828,12 @@ void run_command(Editor& e, int32_t command) {
       for (int32_t k = 0; k < 3; ++k) set_scale(e, cur, k, 1000);
       break;
     case kUndo: restore_undo(e); break;
-    case kMoveBar: e.moving_bar = true; break;
+    case kMoveBar:
+      // The bar follows the pointer, held where it was taken, until the next click.
+      e.moving_bar = true;
+      e.bar_grab = panel_y(e) - e.bar_y;
+      e.panel_kept = false;  // drawn once more without the tooltip, which lies outside the saved rows
+      break;
     case kMinimise:
       if (e.g->io.minimise) e.g->io.minimise();
       break;
@@ -617,6 +867,8 @@ void begin_drag(Editor& e, int32_t buttons) {
     e.start_rot[k] = word(e, cur, kRotWords[k]);
     e.start_scale[k] = word(e, cur, kScaleWords[k]);
   }
+  if (is_screen_element(c, cur)) screen_position(c, cur, e.start_screen[0], e.start_screen[1]);
+  e.screen_factor = e.view != VirtualView::Camera && in_inset(*e.g, px, py) ? kInsetScale : 1;
   e.before_drag = e.undo;
   take_undo(e, cur);
   if (is_screen_element(c, cur)) e.drag = Drag::Screen;
@@ -642,10 +894,11 @@ void continue_drag(Editor& e) {
   auto sat = [](double v) { return int32_t(std::clamp(v, -2147483647.0, 2147483647.0)); };
   switch (e.drag) {
     case Drag::Screen: {
-      int32_t x = e.start[0] + dx, y = e.start[1] + dy;
-      if (e.clipped) x = std::clamp(x, 0, kGuiWidth - 1), y = std::clamp(y, 0, kGuiHeight - 1);
-      set_position(e, cur, 0, x);
-      set_position(e, cur, 1, y);
+      // A drag that began in the screen inset moves the marker with the pointer.
+      const int32_t k = e.screen_factor;
+      int64_t x = e.start_screen[0] + int64_t(dx) * k, y = e.start_screen[1] + int64_t(dy) * k;
+      if (e.clipped) x = std::clamp<int64_t>(x, 0, kGuiWidth - 1), y = std::clamp<int64_t>(y, 0, kGuiHeight - 1);
+      set_screen_position(e, cur, sat(double(x)), sat(double(y)));
       break;
     }
     case Drag::Scale:
@@ -695,6 +948,11 @@ void end_drag(Editor& e) {
     changed = changed || word(e, cur, kPosWords[k]) != e.start[k] || word(e, cur, kRotWords[k]) != e.start_rot[k] ||
               word(e, cur, kScaleWords[k]) != e.start_scale[k];
   changed = changed || e.drag == Drag::Velocity;
+  if (e.drag == Drag::Screen) {
+    int32_t x, y;
+    screen_position(*e.c, cur, x, y);
+    changed = changed || x != e.start_screen[0] || y != e.start_screen[1];
+  }
   if (!changed) e.undo = e.before_drag;
   e.drag = Drag::None;
 }
@@ -707,6 +965,7 @@ void held_keys(Editor& e) {
   const bool left = key_down(in, kScanLeft) != 0, right = key_down(in, kScanRight) != 0;
   const bool upk = key_down(in, kScanUp) != 0, down = key_down(in, kScanDown) != 0;
   if (!(a || z || left || right || upk || down)) return;
+  e.panel_kept = false;
   if (e.view != VirtualView::Camera) {
     if (a) e.zoom = std::min(2000.0, e.zoom * 1.05);
     if (z) e.zoom = std::max(2.0, e.zoom / 1.05);
@@ -736,6 +995,7 @@ void held_keys(Editor& e) {
 }
 
 void key_command(Editor& e, int32_t scan) {
+  e.panel_kept = false;
   switch (scan) {
     case kScanEscape: e.ended = true; break;
     case kScanPageUp: run_command(e, kPrevious); break;
@@ -752,9 +1012,12 @@ void key_command(Editor& e, int32_t scan) {
       if (chosen >= 0) select(e, chosen);
       break;
     }
-    case 23:  // I: the element's parameters
-      parameter_panel(*e.g, *e.m, e.m->current);
+    case kScanI:  // the Info panel, and from it the parameter panel
+    {
+      const int32_t shown = virtual_info_panel(*e.g, *e.m, e.m->current);
+      if (shown != e.m->current) select(e, shown);
       break;
+    }
     case 47:  // V: the velocity vector instead of the position
       e.velocity_mode = !e.velocity_mode;
       break;
@@ -779,7 +1042,8 @@ int32_t choose_element(Gui& g, Model& m, int32_t current) {
   while (true) {
     const int32_t page = at / kRows;
     gui_clear(g);
-    gui_window(g, kLeft - 20, kTop - 40, kRight + 20, kTop + kRows * (fh + 2) + 30, true);
+    gui_window(g, kLeft - 20, kTop - 50, kRight + 20, kTop + kRows * (fh + 2) + 30, true);
+    gui_reset_buttons(g);
     gui_set_colour(g, gui_skin_colour(g, skin::kWindowTextX));
     gui_print(g, "Select an element (PgUp/PgDn, arrows, Enter or click; Esc leaves)", kLeft, kTop - 20);
     for (int32_t r = 0; r < kRows && page * kRows + r < count; ++r) {
@@ -789,6 +1053,11 @@ int32_t choose_element(Gui& g, Model& m, int32_t current) {
       gui_set_colour(g, i == at ? colour(255, 255, 255) : gui_skin_colour(g, skin::kWindowTextX));
       gui_print(g, std::to_string(i) + ": " + std::string(element_name(c, i).view()), kLeft, y);
       gui_print(g, std::string(type_name(c, element_type(c, i)).view()), kLeft + 300, y);
+    }
+    if (count > kRows) {
+      const std::string pages = "Page " + std::to_string(page + 1) + " of " + std::to_string((count + kRows - 1) / kRows);
+      gui_set_colour(g, gui_skin_colour(g, skin::kWindowTextX));
+      gui_print(g, pages, kRight - gui_text_width(g, pages), kTop + kRows * (fh + 2) + 6);
     }
     gui_present(g);
     gui_pump(g);
@@ -807,6 +1076,7 @@ int32_t choose_element(Gui& g, Model& m, int32_t current) {
     if (scan == kScanPageUp) at = std::max(0, at - kRows);
     if (scan == kScanPageDown) at = std::min(count - 1, at + kRows);
     const bool down = (gui_mouse_buttons(g) & 1) != 0;
+    if (down && !was_down && gui_button_at_mouse(g) == kGuiCloseBoxHit) break;
     if (down && !was_down) {
       const int32_t r = (g.mouse_y - kTop) / (fh + 2);
       const int32_t i = page * kRows + r;
@@ -869,16 +1139,24 @@ bool virtual_editor(System& s) {
     if (in.last_key != 0 && e.drag == Drag::None) key_command(e, in.last_key);
     held_keys(e);
 
-    const int32_t buttons = in.mouse_buttons;
+    int32_t buttons = in.mouse_buttons;
     const int32_t px = panel_x(e), py = panel_y(e);
     const bool pressed = (buttons & 3) && !(was_buttons & 3);
     if (e.moving_bar) {
-      e.bar_y = std::clamp(py, 0, kGuiHeight - kBarHeight);
+      e.bar_y = std::clamp(py - e.bar_grab, 0, kGuiHeight - kBarHeight);
       if (pressed) e.moving_bar = false;
     } else if (pressed) {
       const int32_t icon = virtual_icon_at(e.bar_y, px, py);
-      if (icon >= 0 && (buttons & 1)) run_command(e, icon);
-      else if (icon < 0 && !(py >= e.bar_y && py < e.bar_y + kBarHeight)) begin_drag(e, buttons);
+      const bool on_bar = py >= e.bar_y && py < e.bar_y + kBarHeight;
+      if (icon >= 0 && (buttons & 1)) {
+        run_command(e, icon);
+      } else if (on_bar && (buttons & 1) && px >= kCommandCount * kIconSize) {
+        // The element's name on the bar opens its Info panel.
+        key_command(e, kScanI);
+        buttons = 0;
+      } else if (!on_bar) {
+        begin_drag(e, buttons);
+      }
     } else if (e.drag != Drag::None) {
       if (buttons & 3) continue_drag(e);
       else end_drag(e);

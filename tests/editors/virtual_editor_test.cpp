@@ -1,5 +1,6 @@
 // The virtual editor's texts: the status lines through the field formatter, the speed rule of
-// the velocity line, the help line chosen by view and kind, the menu bar's icons and tooltips.
+// the velocity line, the help line chosen by view and kind, the menu bar's icons and tooltips;
+// the Info panel's rows, and the panel itself under scripted input (with its picture).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +8,8 @@
 
 #include "core/core.h"
 #include "editors/editors.h"
+#include "golden.h"
+#include "gui_fixture.h"
 #include "model/model.h"
 
 namespace korva {
@@ -40,6 +43,9 @@ TEST(VirtualEditorTexts, StatusLinesAsFormatted) {
   EXPECT_EQ(virtual_status_line(c, e, VirtualStatus::Distance, 512000 * 3 + 256000), "(distance:3.500)");
   const int32_t sprite = t.add({{5, "300"}, {6, "100.7"}, {36, "5"}});
   EXPECT_EQ(virtual_status_line(c, sprite, VirtualStatus::Flat, 0), "(300,100)");
+  // A counter is drawn at the top left of its screen rectangle.
+  const int32_t counter = t.add({{5, "7"}, {6, "8"}, {36, "8"}, {37, "24/16/1000/0/0x0"}});
+  EXPECT_EQ(virtual_status_line(c, counter, VirtualStatus::Flat, 0), "(24,16)");
 }
 
 TEST(VirtualEditorTexts, VelocityLineAndItsSpeedRule) {
@@ -101,6 +107,106 @@ TEST(VirtualEditorTexts, MenuBarIconsAndTooltips) {
   };
   for (int32_t i = 0; i < 18; ++i) EXPECT_EQ(virtual_tooltip(i), tooltips[i]);
   EXPECT_EQ(virtual_tooltip(18), "");
+}
+
+std::string row(const std::vector<VirtualInfoRow>& rows, const std::string& label) {
+  for (const VirtualInfoRow& r : rows)
+    if (r.label == label) return r.value;
+  return "(no " + label + ")";
+}
+
+TEST(VirtualEditorInfo, RowsThroughTheFieldFormatter) {
+  Elements t;
+  Core& c = *t.core;
+  str_set(*c.base_folder, "/inst/");
+  const int32_t visual =
+      t.add({{1, "Ball (red)"}, {2, "/inst/visuals/ball_.v3d"}, {3, "/elsewhere/blip.wav"}, {4, "/inst/brains/1.bra"},
+             {5, "1.5"}, {6, "0.45"}, {7, "-2"}, {8, "0.1"}, {11, "90"}, {17, "3"}, {29, "12.7"}, {31, "3"},
+             {33, "0"}, {35, "2/2/5/1020/7/x/1016"}, {36, "11"}, {37, "0/0/639/479/0x0"}, {42, "2"}, {43, "0"},
+             {44, "0.5"}});
+  const std::vector<VirtualInfoRow> rows = virtual_info_rows(c, visual);
+  const std::pair<const char*, const char*> want[] = {
+      {"Name", "Ball (red)"},
+      {"Kind", "VISUAL-type element"},
+      {"Aspect", "./visuals/ball_.v3d"},
+      {"Sound", "/elsewhere/blip.wav"},
+      {"Brain", "./brains/1.bra  (1 parameter)"},
+      {"Position (m)", "1.500, 0.450, -2.000  (spread 0.100, 0.000, 0.000)"},
+      {"Rotation (degrees)", "90.000, 0.000, 0.000"},
+      {"Velocity (m/sec)", "3.000, 0.000, 0.000"},
+      {"Spin (rpm)", "0.000, 0.000, 0.000"},
+      {"Scale", "2.000, 1.000, 0.500"},
+      {"Collision radius", "0.000"},
+      {"Credits", "12"},
+      {"ID", "3"},
+      {"Switched on", "no (DISABLED, NOT VISIBLE)"},
+      {"Screen rectangle", "0/0/639/479/0x0"},
+  };
+  ASSERT_EQ(rows.size(), std::size(want));
+  for (size_t k = 0; k < rows.size(); ++k) {
+    EXPECT_EQ(rows[k].label, want[k].first);
+    EXPECT_EQ(rows[k].value, want[k].second) << want[k].first;
+  }
+  // Sprites and counters stand on the screen, in whole screen units.
+  struct Screen {
+    std::initializer_list<std::pair<int32_t, std::string>> fields;
+    const char* position;
+  };
+  for (const Screen& s : {Screen{{{5, "300"}, {6, "100.7"}, {29, "4"}, {33, "1"}, {36, "5"}}, "(300,100)"},
+                          Screen{{{33, "1"}, {36, "8"}, {37, "24/16/1000/0/0x0"}}, "(24,16)"}}) {
+    const std::vector<VirtualInfoRow> r = virtual_info_rows(c, t.add(s.fields));
+    EXPECT_EQ(row(r, "Screen position"), s.position);
+    EXPECT_EQ(row(r, "Position (m)"), "(no Position (m))");
+    EXPECT_EQ(row(r, "Switched on"), "yes");
+  }
+  EXPECT_EQ(row(virtual_info_rows(c, t.add({{36, "13"}})), "Kind"), "type 13");
+}
+
+// PgDn shows the next element; P opens its parameter panel (a brain without parameters here),
+// which stores where it was left when it closes; Escape closes the Info panel on that element.
+TEST(VirtualEditorInfo, PanelStepsAndOpensTheParameterPanel) {
+  test::GuiFixture f;
+  auto m = model_create();
+  for (const char* record : {"Camera|x|y|-|0|2.5|-7|0|0|0|12|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|1|0|1|0|0|0|"
+                             "0/0/639/479/0/20&40/7|0/1|4096/2/50/0|0",
+                             "Ball|x|y|-|0|0.45|-0.5|0|0|0|0|0|0|0|0|0|1.5|0|0|0|0|0|0|0|0|0|0|0|0|0|1|0|1|0|0|11|"
+                             "0/0/639/479/0x0|0/1|4096/2/50/0|0",
+                             "Spark|x|y|-|300|100|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|1|0|0|0|0|5|"
+                             "0/0/639/479/0x0|0/1|4096/2/50/0|0"})
+    insert_element(*f.core, *m, record, m->last_index + 1);
+  f.script_input("4 key PAGEDOWN\n7 key P\n10 key ESC\n13 key ESC\n");
+  f.gui.io.pump = [&] {
+    pump(*f.core);
+    feed_input_script(f.script, f.input, f.core->pump_counter, 640, 480);
+    if (f.core->pump_counter == 3) golden::expect_surface(f.screen.primary, "editors", "virtual_info_640", golden::kExact);
+  };
+  EXPECT_EQ(virtual_info_panel(f.gui, *m, 1), 2);
+  EXPECT_EQ(std::string(element_field(*f.core, 2, fld::kPanelPos1).view()), "0");
+  EXPECT_EQ(std::string(element_field(*f.core, 1, fld::kPanelPos1).view()), "") << "Ball's panel was not opened";
+}
+
+// The element chooser: twenty elements to a page with their kinds; PgDn goes a page down (the
+// picture), Up and Enter choose; Escape or the close box leave.
+TEST(VirtualEditorChooser, PagesAndChooses) {
+  test::GuiFixture f;
+  auto m = model_create();
+  for (int32_t i = 0; i < 25; ++i)
+    insert_element(*f.core, *m, "Element " + std::to_string(i) + "|x|y|-|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|1|0|1|0|0|" +
+                                     std::to_string(i % 14), m->last_index + 1);
+  f.script_input("3 key PAGEDOWN\n6 key UP\n8 key RETURN\n");
+  f.gui.io.pump = [&] {
+    pump(*f.core);
+    feed_input_script(f.script, f.input, f.core->pump_counter, 640, 480);
+    if (f.core->pump_counter == 5) golden::expect_surface(f.screen.primary, "editors", "element_chooser_640", golden::kExact);
+  };
+  EXPECT_EQ(choose_element(f.gui, *m, 2), 21);
+  // Escape, and the close box, leave without a choice.
+  f.script_input("3 key ESC\n");
+  EXPECT_EQ(choose_element(f.gui, *m, 2), -1);
+  const int64_t t = f.core->pump_counter;  // script times count pumps from the start
+  f.script_input(std::to_string(t + 3) + " mouse 581 20 0\n" + std::to_string(t + 4) + " mouse 581 20 1\n" +
+                 std::to_string(t + 5) + " mouse 581 20 0\n" + std::to_string(t + 7) + " key RETURN\n");
+  EXPECT_EQ(choose_element(f.gui, *m, 2), -1);
 }
 
 }  // namespace
