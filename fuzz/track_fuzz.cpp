@@ -15,10 +15,6 @@
 #include "core/system.h"
 #include "engine/tracks.h"
 
-namespace {
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = korva::fuzz::write_input("track.i3d", data, size);
   static std::unique_ptr<korva::Core> core = korva::core_create();

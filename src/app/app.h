@@ -18,6 +18,7 @@ enum ExitStatus : int32_t {
   kStatusBrainError = 4,     // the run went on, but a brain did not compile
   kStatusNoGame = 5,         // no "runmode.ini" and no stand-alone game (level001.prj) here
   kStatusBuildFailed = 6,    // the stand-alone game could not be built
+  kStatusSaveFailed = 7,     // the edited project could not be saved (the old file is kept)
 };
 
 // The editors and tools the program carries, by mode number; the player carries none. Each

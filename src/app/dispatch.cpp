@@ -131,7 +131,8 @@ void dispatch(App& app) {
   }
 
   if (save && rm.mode != kPlayer) {
-    save_project(c, m, rm.project);
+    // The message box has told the user; the status tells the program that started us.
+    if (!save_project(c, m, rm.project)) app.exit_status = kStatusSaveFailed;
     write_editor_state(c, m);
   }
   platform::screen_cursor_show(app.screen, true);

@@ -65,17 +65,6 @@ int32_t draw(Core& c, const ExplosionRange& r) {
 // Degrees as an angle in 1/512 degree, wrapped into one turn.
 int32_t angle_of_degrees(int32_t degrees) { return normalise_angle((degrees % 360) * kAngleUnitsPerDegree); }
 
-// The two-component rotation of the generator: a' = a c - b s, b' = a s + b c; an angle under
-// 64 units rotates nothing.
-void rotate_pair(const Core& c, int32_t& a, int32_t& b, int32_t angle) {
-  if (normalise_angle(angle) < kMinRotatedAngle) return;
-  const SinCos t = fine_sin_cos(c, angle);
-  const int32_t na = mul_shift15(a, t.c) - mul_shift15(b, t.s);
-  const int32_t nb = mul_shift15(a, t.s) + mul_shift15(b, t.c);
-  a = na;
-  b = nb;
-}
-
 }  // namespace
 
 ExplosionScript explosion_script_parse(std::string_view text) {

@@ -17,32 +17,20 @@ SinCos fine_sin_cos(const Core& c, int32_t angle) {
   return r;
 }
 
-void rotate_about_x(const Core& c, IVec3& v, int32_t angle) {
+void rotate_pair(const Core& c, int32_t& a, int32_t& b, int32_t angle) {
   if (normalise_angle(angle) < kMinRotatedAngle) return;
   const SinCos t = fine_sin_cos(c, angle);
-  const int32_t y = mul_shift15(v.y, t.c) - mul_shift15(v.z, t.s);
-  const int32_t z = mul_shift15(v.y, t.s) + mul_shift15(v.z, t.c);
-  v.y = y;
-  v.z = z;
+  // Wrapped to 32 bits as the engine's integer rules wrap: coordinates near the ends of the
+  // range must not overflow into undefined behaviour.
+  const int32_t na = static_cast<int32_t>(int64_t(mul_shift15(a, t.c)) - mul_shift15(b, t.s));
+  const int32_t nb = static_cast<int32_t>(int64_t(mul_shift15(a, t.s)) + mul_shift15(b, t.c));
+  a = na;
+  b = nb;
 }
 
-void rotate_about_y(const Core& c, IVec3& v, int32_t angle) {
-  if (normalise_angle(angle) < kMinRotatedAngle) return;
-  const SinCos t = fine_sin_cos(c, angle);
-  const int32_t x = mul_shift15(v.x, t.c) - mul_shift15(v.z, t.s);
-  const int32_t z = mul_shift15(v.x, t.s) + mul_shift15(v.z, t.c);
-  v.x = x;
-  v.z = z;
-}
-
-void rotate_about_z(const Core& c, IVec3& v, int32_t angle) {
-  if (normalise_angle(angle) < kMinRotatedAngle) return;
-  const SinCos t = fine_sin_cos(c, angle);
-  const int32_t x = mul_shift15(v.x, t.c) - mul_shift15(v.y, t.s);
-  const int32_t y = mul_shift15(v.x, t.s) + mul_shift15(v.y, t.c);
-  v.x = x;
-  v.y = y;
-}
+void rotate_about_x(const Core& c, IVec3& v, int32_t angle) { rotate_pair(c, v.y, v.z, angle); }
+void rotate_about_y(const Core& c, IVec3& v, int32_t angle) { rotate_pair(c, v.x, v.z, angle); }
+void rotate_about_z(const Core& c, IVec3& v, int32_t angle) { rotate_pair(c, v.x, v.y, angle); }
 
 IVec3 forward_vector(const Core& c, int32_t rx, int32_t ry, int32_t rz, int32_t t) {
   IVec3 v{0, 0, t};

@@ -38,6 +38,10 @@ constexpr int32_t mul_shift15(int32_t a, int32_t b) {
   return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> 15);
 }
 
+// The rotation of a pair: a' = a c - b s, b' = a s + b c (wrapped to 32 bits); an angle under
+// kMinRotatedAngle (after normalisation) leaves the pair unchanged.
+void rotate_pair(const Core& c, int32_t& a, int32_t& b, int32_t angle);
+
 // Rotation of v by an angle about one axis; an angle under kMinRotatedAngle (after
 // normalisation) leaves v unchanged.
 void rotate_about_x(const Core& c, IVec3& v, int32_t angle);  // y' = yc - zs, z' = ys + zc

@@ -133,6 +133,7 @@ Outcome judge_run(const RunResult& run, Marker marker, const std::string& instal
         nullptr, "the window or the 3D device could not be made", "the project file is damaged",
         "this build does not have that mode", "a brain did not compile",
         "there is no stand-alone game in the folder", "the stand-alone game could not be built",
+        "the project could not be saved",
     };
     const bool known = run.exit_status > 0 && run.exit_status < int32_t(std::size(kMeanings));
     std::string meaning = known ? std::string(": ") + kMeanings[run.exit_status] : std::string();

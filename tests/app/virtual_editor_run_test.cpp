@@ -3,6 +3,7 @@
 // the flat views; the menu bar moved over the view; projects it must refuse or survive, and a
 // save that cannot be written.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -59,7 +60,8 @@ class VirtualEditorRun : public InstallationRun {
                             " KORVA_HEADLESS=1 KORVA_INPUT=input.txt" +
                             (shot.empty() ? "" : " KORVA_SCREENSHOT='" + (dir / shot).string() + "'") + " '" +
                             KORVA_BINARY_DIR + "/korva' 2> stderr.txt";
-    return std::system(cmd.c_str());
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;  // korva's exit status
   }
   // The last picture of mode 1 on project after frames loop frames.
   std::vector<uint8_t> run_picture(const std::string& project, int frames) {
@@ -193,20 +195,21 @@ TEST_F(VirtualEditorRun, RefusedProjectsAndAFailedSave) {
     std::string project;  // empty: the demo project as installed
     std::string prefix;   // shell words before korva
     std::string says;
+    int status;  // korva's exit status
   };
   const Case cases[] = {
-      {"no camera at all", ";none\r\n2\r\n" + box + box + end, "", refused},
-      {"every camera off", ";off\r\n2\r\n" + camera("Camera", 0) + box + end, "", refused},
+      {"no camera at all", ";none\r\n2\r\n" + box + box + end, "", refused, 0},
+      {"every camera off", ";off\r\n2\r\n" + camera("Camera", 0) + box + end, "", refused, 0},
       // Files may grow to one block only (the signal that limit sends is ignored, so the write
       // fails instead): the edited project cannot be written.
-      {"a save that fails", "", "trap '' XFSZ; ulimit -f 1;", "Could not save the file|projects/case.prj"},
+      {"a save that fails", "", "trap '' XFSZ; ulimit -f 1;", "Could not save the file|projects/case.prj", 7},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string project = c.project.empty() ? read("projects/demo/demo.prj") : c.project;
     write("projects/case.prj", project);
     // A drag in the top view that moves the current element, then Escape.
-    ASSERT_EQ(edit("projects/case.prj", 0, "2 key F6\n" + drag(4, 320, 240, 360, 200) + "10 key ESC\n", c.prefix), 0);
+    ASSERT_EQ(edit("projects/case.prj", 0, "2 key F6\n" + drag(4, 320, 240, 360, 200) + "10 key ESC\n", c.prefix), c.status);
     EXPECT_NE(read("stderr.txt").find(c.says), std::string::npos) << read("stderr.txt");
     EXPECT_EQ(read("projects/case.prj"), project);
     for (const auto& f : fs::directory_iterator(dir / "projects"))

@@ -307,6 +307,16 @@ TEST(MathTables, FineAndByteTablesFollowTheirDefinitions) {
   make_atan_table(atan);
   EXPECT_EQ(atan[0], 0);
   EXPECT_EQ(atan[360], 1024);  // tan 45 degrees
+
+  // Coordinates near the ends of the range wrap to 32 bits, as the integer rules do elsewhere:
+  // 45 degrees of (INT_MAX, -INT_MAX) gives x = (INT_MAX + INT_MAX) / sqrt 2, past the range.
+  IVec3 far{INT_MAX, 0, -INT_MAX};
+  rotate_about_y(*core, far, 45 * 512);
+  // sin and cos of 45 degrees are 23170 in the fine table; the shift rounds toward -infinity.
+  const int64_t plus = (int64_t(INT_MAX) * 23170) >> 15, minus = (-int64_t(INT_MAX) * 23170) >> 15;
+  EXPECT_EQ(far.x, static_cast<int32_t>(plus - minus));
+  EXPECT_LT(far.x, 0);  // wrapped
+  EXPECT_EQ(far.z, static_cast<int32_t>(plus + minus));
 }
 
 }  // namespace
