@@ -13,6 +13,7 @@
 namespace korva {
 struct Core;
 struct Model;
+struct PreviewDevice;
 }  // namespace korva
 
 namespace korva::frontend {
@@ -119,12 +120,41 @@ class Project {
   std::string brain_description(int32_t index);
   // Brain parameter entries as "kind/value/target" each.
   std::vector<std::string> params(int32_t index);
+  // The parameters a user sets ("user" declarations of the brain), as the parameter panel
+  // shows them: entry in the configuration, type (1 an element, 2 a whole number, 3 metres,
+  // 4 degrees, 5 metres per second, 6 revolutions per minute, 0 a number), the declared name,
+  // the value text and the help the brain gives.
+  struct BrainParam {
+    int32_t entry = 0, type = 0;
+    std::string name, value, help;
+  };
+  std::vector<BrainParam> brain_params(int32_t index);
+  // Sets the value of a configuration entry, checked for its type (an element must exist).
+  Status set_param(int32_t index, int32_t entry, const std::string& value);
+  // Adds a copy of an element right after it, with a brain file of its own and the original's
+  // collision codes; the copy's index goes to *index.
+  Status duplicate(int32_t index, int32_t* index_out);
+  // The brain file the element runs (absolute): the workshop's copy of it, which the project
+  // embeds when saved.
+  std::string brain_path(int32_t index);
+  // Takes up a brain file changed outside (by the user's editor): the parameters are rebuilt
+  // from its header when the header changed, and the project counts as changed.
+  Status brain_changed(int32_t index);
+
+  // The collision code of a pair of elements, 0 (never collide) to 11.
+  int32_t collision(int32_t a, int32_t b) const;
+  Status set_collision(int32_t a, int32_t b, int32_t code);
+
+  // The project's own settings by name (see project_settings()), as the user edits them.
+  std::string setting(const std::string& name) const;
+  Status set_setting(const std::string& name, const std::string& value);
 
   // The whole table at one moment, for undo and redo of the front end's own edits.
   struct Snapshot {
     std::vector<std::string> records;
     std::string description;
     std::vector<uint8_t> matrix;  // the collision matrix
+    std::vector<std::string> settings;  // by project_settings() order
   };
   Snapshot snapshot() const;
   void restore(const Snapshot& s);  // the project then counts as changed
@@ -140,6 +170,7 @@ class Project {
   void matrix_insert(int32_t position);
   void matrix_remove(int32_t index);
   std::string relative(const std::string& path) const;
+  Status apply_setting(const std::string& name, const std::string& value);
 
   std::string install_dir_;  // without a trailing "/"
   std::string path_;
@@ -147,7 +178,65 @@ class Project {
   std::unique_ptr<Core> core_;
   std::unique_ptr<Model> model_;
   std::vector<std::string> messages_;
+  uint32_t first_brain_ = 0;  // the private brain file numbers this project takes from here
 };
+
+// The codes of the collision matrix: 0 never collide, 1..11 a channel.
+constexpr int32_t kCollisionCodes = 12;
+// The colour a code is drawn in, as the engine's collision display shows it.
+void collision_colour(int32_t code, uint8_t& r, uint8_t& g, uint8_t& b);
+
+// A setting kept with the project rather than with an element.
+struct SettingInfo {
+  const char* name;  // what the user types
+  const char* label;
+  const char* help;
+};
+const std::vector<SettingInfo>& project_settings();
+
+// ---- Pickers ----
+
+// What a picker offers: the files of folders below the installation with given extensions.
+enum class PickKind { Visual, Sound, Image, Brain };
+// The files offered for a field ("visual", "sound", "brain", or the setting "background") of an
+// element of the given type, relative to the installation and sorted; a visual picker offers
+// what the kind shows (visuals for visuals, images for sprites, ...).
+std::vector<std::string> pick_choices(const std::string& install_dir, const std::string& field, int32_t type);
+PickKind pick_kind(const std::string& field, int32_t type);
+// A thumbnail of a file into at most width x height RGB bytes: images decoded by the engine's
+// readers, visuals and models rendered by the engine's 3D device (when device is given), their
+// "./" paths taken from the installation as korva does. False when the file gives no picture.
+struct Thumbnail {
+  int32_t width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+};
+bool make_thumbnail(const std::string& install_dir, const std::string& path, PreviewDevice* device, int32_t width,
+                    int32_t height, Thumbnail& out);
+// One line about a file a picture cannot show: a brain's description, a sound's length.
+std::string file_summary(const std::string& path);
+
+// ---- Recent projects ----
+
+// The file of recently opened projects: $XDG_CONFIG_HOME/korva/recent, else
+// ~/.config/korva/recent.
+std::string recent_file();
+// The recent project paths, newest first, those that no longer exist left out.
+std::vector<std::string> recent_projects();
+// Puts path first in the list (at most ten are kept); false when the file cannot be written.
+bool remember_project(const std::string& path);
+
+// ---- The user's own text editor ----
+
+// The command that edits a file: $VISUAL, else $EDITOR, else xdg-open.
+std::string text_editor();
+
+// ---- Packaging ----
+
+// Writes the level list multilev/NAME.mlv that the builder makes a stand-alone game from: the
+// projects in order (the first is where the game starts), each switched on, the other rows of
+// the 500 fresh. NAME is letters, digits, "_" and "-". The list's path goes to *path.
+Status write_level_list(const std::string& install_dir, const std::string& name,
+                        const std::vector<std::string>& projects, std::string* path = nullptr);
 
 // ---- Starting korva in a mode ----
 
@@ -196,6 +285,9 @@ class Launch {
   // Reads what is there and checks whether korva ended; true once it has.
   bool poll();
   void kill();  // ends a korva that hangs
+  // Lets the program run on by itself (a text editor the user still works in); its output is
+  // no longer read.
+  void detach();
   bool running() const { return pid_ > 0; }
   const std::string& output() const { return output_; }
   const RunResult& result() const { return result_; }

@@ -226,6 +226,12 @@ bool Launch::poll() {
   return true;
 }
 
+void Launch::detach() {
+  pid_ = -1;
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
 void Launch::kill() {
   if (pid_ > 0) ::kill(pid_, SIGKILL);
 }

@@ -1,13 +1,18 @@
 // Project operations for the front ends: a project file opened into a system of its own (Core and
 // Model), edited through the element model (insert and retarget, so references follow), and
 // saved through the model's safe save.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "core/core.h"
+#include "core/files.h"
 #include "editors/editors.h"
 #include "frontend/frontend.h"
 #include "model/model.h"
@@ -67,6 +72,20 @@ const std::vector<FieldInfo> kFields = {
     {"scalez", fld::kScaleZ, FieldInfo::Number, "Scale z"},
 };
 
+const std::vector<SettingInfo> kSettings = {
+    {"background", "3D background image", "The picture behind the scene while the 3D background is on"},
+    {"repetitions", "Background repetitions", "How often the picture repeats around the scene: 1, 2, 4, 8 ..."},
+    {"shared", "Network-shared variables",
+     "Variables every player of a network game shares: numbers separated by commas, N(COUNT) for a row"},
+    {"clip", "Clip distance", "How far the camera sees"},
+    {"fov", "Field of view", "The camera's field of view"},
+};
+
+// Private brain files are numbered from a start of the project's own, far from the numbers
+// korva's own processes take (from 1 up), so that a korva started on the project, another
+// workshop or a korva-go command never writes over a brain file this project reads.
+constexpr uint32_t kBrainNumbersPerProject = 0x10000;
+
 const std::vector<Template> kTemplates = {
     {"empty", "", "An empty project with a camera"},
     {"demo", "projects/demo/demo.prj", "The demo: a spinning cube, a bouncing ball, a rover on hills"},
@@ -124,6 +143,19 @@ bool parse_integer(const std::string& s, int32_t& out) {
 const std::vector<ElementKind>& element_kinds() { return kKinds; }
 const std::vector<FieldInfo>& element_fields() { return kFields; }
 const std::vector<Template>& templates() { return kTemplates; }
+const std::vector<SettingInfo>& project_settings() { return kSettings; }
+
+void collision_colour(int32_t code, uint8_t& r, uint8_t& g, uint8_t& b) {
+  if (code < 0 || code >= kCollisionCodes) code = 0;
+  const int32_t v = 64 * code;
+  int32_t rgb[3] = {};
+  if (code < 4) rgb[0] = 255 - v, rgb[2] = v;
+  else if (code < 8) rgb[1] = v - 256, rgb[2] = 511 - v;
+  else rgb[0] = v - 512, rgb[1] = 767 - v;
+  r = static_cast<uint8_t>(std::clamp(rgb[0], 0, 255));
+  g = static_cast<uint8_t>(std::clamp(rgb[1], 0, 255));
+  b = static_cast<uint8_t>(std::clamp(rgb[2], 0, 255));
+}
 
 const ElementKind* find_kind(const std::string& name) {
   for (const ElementKind& k : kKinds)
@@ -209,9 +241,30 @@ Project::Project(std::string install_dir) : install_dir_(std::move(install_dir))
     return 1;
   };
   core_->ui.status = [](std::string_view) {};
+  // A start of its own (see kBrainNumbersPerProject) whose first file does not exist yet.
+  uint64_t seed = static_cast<uint64_t>(getpid()) * 0x9E3779B97F4A7C15ull ^
+                  static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int32_t tries = 0; tries < 64; ++tries) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    // 0x10000000 and up: korva's own numbering would need that many brains to get there.
+    first_brain_ = 0x10000000u + static_cast<uint32_t>((seed >> 33) % 0xEFFFu) * kBrainNumbersPerProject;
+    char name[32];
+    std::snprintf(name, sizeof name, "/brains/%08X.bra", first_brain_);
+    std::error_code ec;
+    if (!fs::exists(install_dir_ + name, ec)) break;
+  }
+  model_->brain_counter = first_brain_;
 }
 
-Project::~Project() = default;
+// The private brain files this project wrote: the saved project holds their text, so they go.
+Project::~Project() {
+  std::error_code ec;
+  for (uint32_t n = first_brain_; n != model_->brain_counter && n - first_brain_ < kBrainNumbersPerProject; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/brains/%08X.bra", n);
+    fs::remove(install_dir_ + name, ec);
+  }
+}
 
 Status Project::open(const std::string& path) {
   std::error_code ec;
@@ -233,6 +286,11 @@ Status Project::open(const std::string& path) {
 void Project::start_new() {
   messages_.clear();
   load_project(*core_, *model_, "");  // no file: the table starts with the default camera
+  // The default camera's record names element 2 in its parameters, which a new project does
+  // not have: the element that takes that place later would be named without the user asking.
+  element_field_set(*core_, 0, fld::kParams, "0");
+  // Its view fills the screen, as a new camera's does.
+  element_field_set(*core_, 0, fld::kScreen, find_kind("camera")->screen);
   // The background picture a fresh installation's own new project has.
   const std::string background = install_dir_ + "/bckgrnds/bkgr000_.bmp";
   std::error_code ec;
@@ -264,6 +322,7 @@ Project::Snapshot Project::snapshot() const {
   s.description = std::string(model_->description.view());
   const uint8_t* table = core_->pool(Pool::ProjectTable);
   s.matrix.assign(table, table + kMatrixSide * kMatrixSide);
+  for (const SettingInfo& info : kSettings) s.settings.push_back(setting(info.name));
   return s;
 }
 
@@ -276,6 +335,7 @@ void Project::restore(const Snapshot& s) {
   str_set(model_->description, s.description);
   if (s.matrix.size() == size_t(kMatrixSide * kMatrixSide))
     std::copy(s.matrix.begin(), s.matrix.end(), c.pool(Pool::ProjectTable));
+  for (size_t i = 0; i < s.settings.size() && i < kSettings.size(); ++i) (void)apply_setting(kSettings[i].name, s.settings[i]);
   modified_ = true;
 }
 
@@ -510,7 +570,12 @@ Status Project::set_field(int32_t index, const std::string& name, const std::str
     }
   }
   element_field_set(c, index, f->field, text);
-  if (f->field == fld::kBrain) configure_brain(index);
+  if (f->field == fld::kBrain) {
+    configure_brain(index);
+    // The element gets its own copy of a shared brain, so that editing it (in the brain
+    // editor or the user's own) never changes the example every project shares.
+    copy_brains_to_private(c, *model_);
+  }
   modified_ = true;
   return {};
 }
@@ -573,6 +638,214 @@ std::vector<std::string> Project::params(int32_t index) {
                   "/" + std::to_string(param_target(c, index, j)));
   }
   return out;
+}
+
+
+Status Project::duplicate(int32_t index, int32_t* index_out) {
+  if (Status s = check_index(index); !s.ok) return s;
+  if (count() >= kMaxElements) return Status::failed("the project has 256 elements, the most it can hold");
+  Core& c = *core_;
+  const std::string record(element_record(c, index).view());
+  const std::string brain(element_field(c, index, fld::kBrain).view());
+  std::vector<uint8_t> text;
+  if (!read_whole_file(brain, text, pool_bytes(Pool::FileBuffer)))
+    return Status::failed("cannot read the brain file " + brain);
+  const int32_t at = index + 1;
+  if (!insert_element(c, *model_, record, at)) return Status::failed("the project is full");
+  matrix_insert(at);
+  // References to later elements moved up with them (the copy's own too); nothing names the copy.
+  // The copy's own brain file, so that editing one brain leaves the other alone.
+  const std::string name(new_brain_file_name(c, *model_).view());
+  if (!file_write_safely(name, text.data(), static_cast<int64_t>(text.size()))) {
+    (void)remove(at);
+    return Status::failed("cannot write the brain file " + name);
+  }
+  element_field_set(c, at, fld::kBrain, name);
+  // The copy collides as the original does, with everything but the original.
+  uint8_t* table = c.pool(Pool::ProjectTable);
+  for (int32_t k = 0; k < count(); ++k) {
+    if (k == at || k == index) continue;
+    const int32_t code = collision(index, k);
+    table[std::min(at, k) * kMatrixSide + std::max(at, k)] = static_cast<uint8_t>(code);
+  }
+  std::string copy_name = std::string(element_name(c, index).view()) + " copy";
+  rename_element(c, at, copy_name);
+  modified_ = true;
+  if (index_out) *index_out = at;
+  return {};
+}
+
+std::string Project::brain_path(int32_t index) {
+  if (!check_index(index).ok) return "";
+  return std::string(element_field(*core_, index, fld::kBrain).view());
+}
+
+Status Project::brain_changed(int32_t index) {
+  if (Status s = check_index(index); !s.ok) return s;
+  Core& c = *core_;
+  const std::string path = brain_path(index);
+  std::vector<uint8_t> bytes;
+  if (!read_whole_file(path, bytes, pool_bytes(Pool::FileBuffer)))
+    return Status::failed("cannot read the brain file " + path);
+  const std::string text(bytes.begin(), bytes.end());
+  // The parameters the user set stay unless the brain now declares other ones.
+  const int32_t signature = static_cast<int32_t>(header_signature_of_text(text));
+  if (signature != element_field_int(c, index, fld::kSignature)) configure_brain(index);
+  modified_ = true;
+  return {};
+}
+
+int32_t Project::collision(int32_t a, int32_t b) const {
+  if (a == b || a < 0 || b < 0 || a >= count() || b >= count()) return 0;
+  const uint8_t code = core_->pool(Pool::ProjectTable)[std::min(a, b) * kMatrixSide + std::max(a, b)];
+  return code < kCollisionCodes ? code : 0;
+}
+
+Status Project::set_collision(int32_t a, int32_t b, int32_t code) {
+  if (Status s = check_index(a); !s.ok) return s;
+  if (Status s = check_index(b); !s.ok) return s;
+  if (a == b) return Status::failed("an element does not collide with itself");
+  if (code < 0 || code >= kCollisionCodes) return Status::failed("a collision code is 0 (never) to 11");
+  core_->pool(Pool::ProjectTable)[std::min(a, b) * kMatrixSide + std::max(a, b)] = static_cast<uint8_t>(code);
+  modified_ = true;
+  return {};
+}
+
+std::string Project::setting(const std::string& name) const {
+  const ProjectSettings& p = model_->project;
+  if (name == "background") return relative(std::string(p.background.view()));
+  if (name == "repetitions") return std::to_string(p.repetitions);
+  if (name == "shared") return std::string(p.shared_variables.view());
+  if (name == "clip") return std::to_string(p.clip_distance);
+  if (name == "fov") return std::to_string(p.field_of_view);
+  return "";
+}
+
+// A list of network-shared variables: items "N" or "N(COUNT)" separated by commas.
+static bool valid_shared_list(const std::string& text) {
+  if (text.empty()) return true;
+  for (const std::string& raw : fields_split(text, ',')) {
+    std::string item;
+    for (char ch : raw)
+      if (ch != ' ') item += ch;
+    size_t i = 0;
+    while (i < item.size() && std::isdigit(static_cast<unsigned char>(item[i]))) ++i;
+    if (i == 0 || i > 6) return false;
+    if (i == item.size()) continue;
+    if (item[i] != '(' || item.back() != ')' || item.size() - i < 3 || item.size() - i > 8) return false;
+    for (size_t k = i + 1; k + 1 < item.size(); ++k)
+      if (!std::isdigit(static_cast<unsigned char>(item[k]))) return false;
+  }
+  return true;
+}
+
+Status Project::set_setting(const std::string& name, const std::string& value) {
+  bool known = false;
+  for (const SettingInfo& s : kSettings) known = known || name == s.name;
+  if (!known) {
+    std::string names;
+    for (const SettingInfo& e : kSettings) names += std::string(names.empty() ? "" : ", ") + e.name;
+    return Status::failed("unknown setting '" + name + "' (" + names + ")");
+  }
+  if (unsafe_text(value)) return Status::failed("a value cannot hold \"|\" or line breaks");
+  int32_t v = 0;
+  if (name == "background" && !value.empty()) {
+    const std::string full = fs::path(value).is_absolute() ? value : install_dir_ + "/" + value;
+    std::error_code ec;
+    if (!fs::is_regular_file(full, ec)) return Status::failed(full + " does not exist");
+  } else if (name == "repetitions") {
+    if (!parse_integer(value, v) || v < 1 || v > 256 || (v & (v - 1)) != 0)
+      return Status::failed("the repetitions are a power of two from 1 to 256");
+  } else if (name == "shared") {
+    if (!valid_shared_list(value))
+      return Status::failed("network-shared variables are numbers separated by commas, N(COUNT) for a row");
+  } else if (name == "clip" || name == "fov") {
+    if (!parse_integer(value, v) || v < 1 || v > 1000000) return Status::failed("the " + name + " is a whole number from 1 up");
+  }
+  Status s = apply_setting(name, value);
+  if (s.ok) modified_ = true;
+  return s;
+}
+
+Status Project::apply_setting(const std::string& name, const std::string& value) {
+  ProjectSettings& p = model_->project;
+  if (name == "background") {
+    str_set(p.background, value.empty() || fs::path(value).is_absolute() ? value : install_dir_ + "/" + value);
+  } else if (name == "shared") {
+    str_set(p.shared_variables, value);
+  } else {
+    int32_t v = 0;
+    if (!parse_integer(value, v)) return Status::failed("'" + value + "' is not a whole number");
+    if (name == "repetitions") p.repetitions = v;
+    else if (name == "clip") p.clip_distance = v;
+    else if (name == "fov") p.field_of_view = v;
+  }
+  return {};
+}
+
+std::vector<Project::BrainParam> Project::brain_params(int32_t index) {
+  std::vector<BrainParam> out;
+  if (!check_index(index).ok) return out;
+  Core& c = *core_;
+  std::vector<uint8_t> bytes;
+  read_whole_file(brain_path(index), bytes, pool_bytes(Pool::FileBuffer));
+  const std::string text(bytes.begin(), bytes.end());
+  // The declarations in file order, as the configuration was built from them.
+  std::vector<std::string> declarations;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    for (char& ch : line) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos) continue;
+    line = line.substr(first);
+    if (line.starts_with("var ") || line.starts_with("user")) declarations.push_back(line);
+  }
+  const int32_t n = param_count(c, index);
+  int32_t user = 0;
+  for (int32_t j = 0; j < n && j < int32_t(declarations.size()); ++j) {
+    const std::string& d = declarations[size_t(j)];
+    if (!d.starts_with("user")) continue;  // plain variables are not set by the user
+    BrainParam p;
+    p.entry = j;
+    p.type = param_kind(c, index, j);
+    // "uservel pace=2": the unit's three letters and a blank follow "user".
+    const size_t name_at = d.size() > 8 && d[7] == ' ' ? 8 : 4;
+    p.name = d.substr(name_at, d.find('=') == std::string::npos ? std::string::npos : d.find('=') - name_at);
+    while (!p.name.empty() && (p.name.back() == ' ' || p.name.back() == '\t')) p.name.pop_back();
+    p.name.erase(0, std::min(p.name.size(), p.name.find_first_not_of(" \t")));
+    p.value = std::string(param_value(c, index, j).view());
+    p.help = parameter_help_of_text(text, user++);
+    if (p.type >= 0 && p.type <= 6) out.push_back(std::move(p));
+  }
+  return out;
+}
+
+Status Project::set_param(int32_t index, int32_t entry, const std::string& value) {
+  if (Status s = check_index(index); !s.ok) return s;
+  Core& c = *core_;
+  if (entry < 0 || entry >= param_count(c, index)) return Status::failed("the brain has no parameter " + std::to_string(entry));
+  if (unsafe_text(value) || value.find('/') != std::string::npos)
+    return Status::failed("a parameter value cannot hold \"/\", \"|\" or line breaks");
+  const int32_t type = param_kind(c, index, entry);
+  int32_t whole = 0;
+  int64_t thousandths = 0;
+  std::string text = value;
+  if (type == 1) {
+    if (!parse_integer(value, whole) || whole < -1 || whole >= count())
+      return Status::failed("the parameter names an element: -1 (none) to " + std::to_string(count() - 1));
+  } else if (type == 0 || type == 2) {
+    if (!parse_integer(value, whole)) return Status::failed("'" + value + "' is not a whole number");
+    text = std::to_string(whole);
+  } else if (type >= 3 && type <= 6) {
+    if (!parse_decimal(value, thousandths)) return Status::failed("'" + value + "' is not a number (up to three decimals)");
+  }
+  param_value_set(c, index, entry, text);
+  modified_ = true;
+  return {};
 }
 
 }  // namespace korva::frontend

@@ -64,7 +64,7 @@ TEST_F(InstallationTest, FieldsAreWrittenInTheFileFormat) {
       {cube, "active", "yes", "yes"},
       {cube, "name", "Red/blue cube", "Red/blue cube"},
       {cube, "sound", "sounds/blip_.wav", "sounds/blip_.wav"},
-      {cube, "brain", "brains/spin_.brn", "brains/spin_.brn"},
+      {cube, "brain", "brains/spin_.brn", "*"},  // "*": the element's own copy of the file
       {cube, "params", "1/1/2/1020", "1/1/2/1020"},
       {score, "x", "20", "20"},  // counters count in whole pixels
       {score, "x", "20.5", ""},
@@ -90,7 +90,10 @@ TEST_F(InstallationTest, FieldsAreWrittenInTheFileFormat) {
     const bool refused = *c.shown == 0;
     EXPECT_EQ(s.ok, !refused) << c.field << "=" << c.value << ": " << s.error;
     EXPECT_EQ(s.error.empty(), !refused) << c.field << "=" << c.value;
-    if (!refused) {
+    if (std::string(c.shown) == "*") {
+      EXPECT_TRUE(p.field(c.element, c.field).ends_with(".bra")) << p.field(c.element, c.field);
+      EXPECT_EQ(read(dir + "/" + p.field(c.element, c.field)), read(dir + "/" + c.value));
+    } else if (!refused) {
       EXPECT_EQ(p.field(c.element, c.field), c.shown) << c.field;
     } else if (c.element >= 0 && c.element < p.count()) {
       EXPECT_EQ(p.field(c.element, c.field), before) << c.field;
@@ -244,6 +247,171 @@ TEST_F(InstallationTest, ASaveThatFailsLeavesTheOldFile) {
   EXPECT_FALSE(s.error.empty());
   EXPECT_TRUE(p.modified());
   EXPECT_EQ(read(path), before);
+}
+
+TEST_F(InstallationTest, DuplicateGivesTheCopyItsOwnBrainAndCollisions) {
+  const std::string path = dir + "/projects/dup/dup.prj";
+  ASSERT_TRUE(frontend::new_project(dir, path, "demo").ok);
+  Project p(dir);
+  ASSERT_TRUE(p.open(path).ok);
+  const int32_t n = p.count();
+  ASSERT_EQ(p.row(2).name, "Cube");
+  ASSERT_EQ(p.collision(2, 3), 1);
+  ASSERT_TRUE(p.set_field(0, "params", "1/1/3/1020").ok);  // the camera names the ball
+  int32_t copy = -1;
+  ASSERT_TRUE(p.duplicate(2, &copy).ok);
+  EXPECT_EQ(copy, 3);
+  EXPECT_EQ(p.count(), n + 1);
+  EXPECT_EQ(p.row(3).name, "Cube copy");
+  EXPECT_EQ(p.row(3).visual, p.row(2).visual);
+  EXPECT_NE(p.brain_path(3), p.brain_path(2));
+  EXPECT_EQ(read(p.brain_path(3)), read(p.brain_path(2)));
+  EXPECT_EQ(p.collision(3, 4), 1);  // the copy collides with the ball (now 4) as the cube does
+  EXPECT_EQ(p.collision(2, 4), 1);
+  EXPECT_EQ(p.collision(2, 3), 0);
+  EXPECT_EQ(p.params(0), std::vector<std::string>{"1/4/1020"});  // the ball moved up: still named
+  // Editing the copy's brain leaves the cube's alone.
+  std::ofstream(p.brain_path(3), std::ios::binary) << "; The copy's own brain\r\nuserint lives=3\r\n";
+  ASSERT_TRUE(p.brain_changed(3).ok);
+  EXPECT_EQ(p.brain_description(3), "The copy's own brain");
+  EXPECT_EQ(p.params(3).size(), 1u);
+  EXPECT_NE(p.brain_description(2), "The copy's own brain");
+  EXPECT_FALSE(p.duplicate(n + 1, &copy).ok);
+  ASSERT_TRUE(p.save().ok);
+  EXPECT_EQ(run_headless(path), "");
+}
+
+TEST_F(InstallationTest, CollisionCodesAndSettingsAreSavedWithTheProject) {
+  const std::string path = dir + "/projects/set/set.prj";
+  ASSERT_TRUE(frontend::new_project(dir, path, "empty").ok);
+  Project p(dir);
+  ASSERT_TRUE(p.open(path).ok);
+  EXPECT_TRUE(p.params(0).empty());  // the new camera names no element
+  ASSERT_TRUE(p.add("visual", "A", -1, nullptr).ok);
+  ASSERT_TRUE(p.add("visual", "B", -1, nullptr).ok);
+  ASSERT_TRUE(p.set_collision(2, 1, 11).ok);  // either order: one pair
+  EXPECT_EQ(p.collision(1, 2), 11);
+  const struct {
+    int32_t a, b, code;
+  } refused[] = {{1, 1, 3}, {1, 2, 12}, {1, 2, -1}, {0, 3, 1}, {-1, 0, 1}};
+  for (const auto& r : refused) EXPECT_FALSE(p.set_collision(r.a, r.b, r.code).ok) << r.a << " " << r.b << " " << r.code;
+  EXPECT_EQ(p.collision(1, 2), 11);
+
+  const struct {
+    const char* name;
+    const char* value;
+    bool ok;
+  } settings[] = {
+      {"repetitions", "4", true},   {"repetitions", "3", false}, {"repetitions", "512", false},
+      {"shared", "1,5(3), 9", true}, {"shared", "x", false},      {"shared", "1(", false},
+      {"shared", "a|b", false},      {"clip", "55", true},        {"clip", "0", false},
+      {"fov", "80", true},           {"fov", "1.5", false},       {"background", "images/jeep001_.pcx", true},
+      {"background", "images/none.pcx", false},                   {"fog", "1", false},
+  };
+  for (const auto& s : settings) EXPECT_EQ(p.set_setting(s.name, s.value).ok, s.ok) << s.name << " " << s.value;
+  const Project::Snapshot before = p.snapshot();
+  ASSERT_TRUE(p.set_setting("clip", "99").ok);
+  ASSERT_TRUE(p.set_collision(1, 2, 0).ok);
+  p.restore(before);  // undo brings settings and codes back
+  EXPECT_EQ(p.setting("clip"), "55");
+  EXPECT_EQ(p.collision(1, 2), 11);
+  ASSERT_TRUE(p.save().ok);
+
+  Project again(dir);
+  ASSERT_TRUE(again.open(path).ok);
+  EXPECT_EQ(again.collision(1, 2), 11);
+  EXPECT_EQ(again.setting("repetitions"), "4");
+  EXPECT_EQ(again.setting("shared"), "1,5(3), 9");
+  EXPECT_EQ(again.setting("clip"), "55");
+  EXPECT_EQ(again.setting("fov"), "80");
+  EXPECT_EQ(again.setting("background"), "images/jeep001_.pcx");
+  EXPECT_EQ(uint8_t(read(dir + "/projects/set/set.col").at(1 * 256 + 2)), 11);
+  EXPECT_EQ(run_headless(path), "");
+}
+
+// Private brain files carry numbers of the project's own, far from those korva's processes
+// take, so that a korva run on the project writes none of them; they go with the project.
+TEST_F(InstallationTest, PrivateBrainFilesDoNotClashAndAreCleanedUp) {
+  const std::string path = dir + "/projects/demo/demo.prj";
+  std::vector<std::string> brains;
+  {
+    Project a(dir), b(dir);
+    ASSERT_TRUE(a.open(path).ok);
+    ASSERT_TRUE(b.open(path).ok);
+    for (int32_t i = 0; i < a.count(); ++i) {
+      brains.push_back(a.brain_path(i));
+      EXPECT_NE(a.brain_path(i), b.brain_path(i));
+      EXPECT_GE(fs::path(a.brain_path(i)).filename().string(), "10000000.bra");
+    }
+    // Choosing an example brain gives the element a copy: the example stays as it was.
+    const std::string example = read(dir + "/brains/spin_.brn");
+    ASSERT_TRUE(a.set_field(1, "brain", "brains/spin_.brn").ok);
+    EXPECT_NE(a.brain_path(1), dir + "/brains/spin_.brn");
+    std::ofstream(a.brain_path(1)) << "; changed\r\n";
+    EXPECT_EQ(read(dir + "/brains/spin_.brn"), example);
+    // korva runs the project meanwhile, numbering its own brain files from 1.
+    EXPECT_EQ(run_headless(path), "");
+    for (const std::string& brain : brains) EXPECT_TRUE(fs::exists(brain)) << brain;
+    EXPECT_NE(a.brain_description(2), "");
+  }
+  for (const std::string& brain : brains) EXPECT_FALSE(fs::exists(brain)) << brain;
+}
+
+TEST_F(InstallationTest, ALevelListOfOneProjectBuildsAStandAloneGame) {
+  std::string list;
+  const std::string project = dir + "/projects/demo/demo.prj";
+  ASSERT_TRUE(frontend::write_level_list(dir, "solo", {project}, &list).ok);
+  EXPECT_EQ(list, dir + "/multilev/solo.mlv");
+  const std::string text = read(list);
+  EXPECT_TRUE(text.starts_with("./images/wait_.bmp|./images/anykey_.bmp|./projects/demo/demo.prj|1\r\n")) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 500);
+  for (const char* bad : {"", "a b", "../x", "x.mlv"}) EXPECT_FALSE(frontend::write_level_list(dir, bad, {project}).ok) << bad;
+  EXPECT_FALSE(frontend::write_level_list(dir, "none", {}).ok);
+  EXPECT_FALSE(frontend::write_level_list(dir, "gone", {dir + "/projects/gone.prj"}).ok);
+
+  const std::string korva = std::string(KORVA_BINARY_DIR) + "/korva";
+  if (!fs::exists(korva)) GTEST_SKIP() << "korva is not built";
+  ASSERT_TRUE(frontend::write_runmode(dir, list, 6, 0).ok);
+  const frontend::RunResult r = frontend::start_and_wait(korva, dir, {{"KORVA_HEADLESS", "1"}, {"KORVA_FAST", "1"}});
+  EXPECT_EQ(frontend::judge_run(r, frontend::Marker::NotUsed, dir).reason, "");
+  EXPECT_TRUE(fs::exists(dir + "/korvaexe/level001.prj"));
+}
+
+TEST_F(InstallationTest, BrainParametersAreSetByNameInTheirUnits) {
+  Project p(dir);
+  p.start_new();
+  ASSERT_TRUE(p.add("visual", "Ball", -1, nullptr).ok);
+  std::ofstream(dir + "/brains/chase_.brn") << "; Chases an element.\n"
+                                               "userele target=0\n"
+                                               "; The element it chases.\n"
+                                               "\n"
+                                               "var step=0\n"
+                                               "USERVEL  speed = 2\n"
+                                               "userint tries=3\n";
+  ASSERT_TRUE(p.set_field(1, "brain", "brains/chase_.brn").ok);
+  const std::vector<Project::BrainParam> params = p.brain_params(1);
+  ASSERT_EQ(params.size(), 3u);  // the plain variable is not the user's
+  EXPECT_EQ(params[0].name, "target");
+  EXPECT_EQ(params[0].type, 1);
+  EXPECT_EQ(params[0].help, "The element it chases.");
+  EXPECT_EQ(params[1].name, "speed");
+  EXPECT_EQ(params[1].entry, 2);
+  EXPECT_EQ(params[1].type, 5);
+  EXPECT_EQ(params[2].name, "tries");
+  const struct {
+    int32_t entry;
+    const char* value;
+    bool ok;
+  } cases[] = {{0, "1", true}, {0, "2", false}, {0, "-1", true}, {0, "x", false}, {2, "2.5", true},
+               {2, "2.5555", false}, {3, "7", true}, {3, "7.5", false}, {3, "1/2", false}, {9, "1", false}};
+  for (const auto& c : cases) EXPECT_EQ(p.set_param(1, c.entry, c.value).ok, c.ok) << c.entry << " " << c.value;
+  EXPECT_EQ(p.brain_params(1)[0].value, "-1");
+  EXPECT_EQ(p.brain_params(1)[1].value, "2.5");
+  EXPECT_EQ(p.brain_params(1)[2].value, "7");
+  // The reference follows its element when it moves.
+  ASSERT_TRUE(p.set_param(1, 0, "0").ok);
+  ASSERT_TRUE(p.move(0, 1).ok);
+  EXPECT_EQ(p.brain_params(0)[0].value, "1");
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST(Tutorial, EveryStepRuns) {
 
   const std::vector<std::string> commands = tutorial_commands();
   ASSERT_GE(commands.size(), 10u);
-  int32_t runs = 0;
+  int32_t runs = 0, builds = 0;
   for (const std::string& written : commands) {
     std::string c = replace_all(written, "~/korva", dir);
     if (c.starts_with("export KORVA_HOME=")) continue;  // every command below names the folder
@@ -64,6 +64,12 @@ TEST(Tutorial, EveryStepRuns) {
       command = "KORVA_INPUT=" + input + " " + (bin / "korva-go").string() + " --dir " + dir +
                 " --headless --fast --frames 30 --screenshot " + dir + "/run" + std::to_string(runs++) + ".png " +
                 c.substr(9);
+    } else if (c.starts_with("korva-go build ") || c == "korva-go play") {
+      // Packaging and playing without a window; the game ends after a second.
+      command = (bin / "korva-go").string() + " --dir " + dir + " --headless --fast --frames 30 " + c.substr(9);
+      builds += c == "korva-go play";
+    } else if (c.starts_with("printf ")) {
+      command = c;  // writes a file of the installation
     } else if (c.starts_with("korva-go ")) {
       command = (bin / "korva-go").string() + " --dir " + dir + " " + c.substr(9);
     } else {
@@ -73,6 +79,9 @@ TEST(Tutorial, EveryStepRuns) {
     ASSERT_EQ(run("cd / && " + command + " > " + dir + "-step.txt 2>&1"), 0) << written;
   }
   ASSERT_EQ(runs, 2);
+  EXPECT_EQ(builds, 1);
+  EXPECT_TRUE(fs::exists(dir + "/korvaexe/korvaexe"));
+  EXPECT_TRUE(fs::exists(dir + "/korvaexe/level001.prj"));
 
   // The same game without the key: the ball stays where it started, so the pictures differ.
   ASSERT_EQ(run((bin / "korva-go").string() + " --dir " + dir + " --headless --fast --frames 30 --screenshot " + dir +

@@ -33,12 +33,21 @@ class WorkshopTest : public InstallationTest {
     if (install.empty()) install = dir;
     const std::string script_path = dir + "/script.txt";
     std::ofstream(script_path) << script;
-    const std::string command = "cd " + dir + " && KORVA_HEADLESS=1 KORVA_FAST=1 KORVA_MAX_FRAMES=10 timeout 300 " +
+    // The list of recent projects goes into the test's folder, not the user's.
+    const std::string command = "cd " + dir + " && XDG_CONFIG_HOME=" + dir + "/config " + environment +
+                                " KORVA_HEADLESS=1 KORVA_FAST=1 KORVA_MAX_FRAMES=10 timeout 300 " +
                                 "xvfb-run -a -s '-screen 0 1280x800x24' " + (extra.empty() ? kWorkshop : extra) +
                                 " --dir " + install + " --size 1100x700 --script " + script_path + " > " + dir +
                                 "/workshop.txt 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string environment;  // more variables for the workshop, "NAME=value ..."
+  // The screenshots show the folder: the same name on every machine.
+  void use_fixed_folder(const std::string& fixed) {
+    fs::remove_all(fixed);
+    fs::rename(dir, fixed);
+    dir = fixed;
   }
   void expect_golden(const std::string& png, const std::string& name) {
     std::vector<uint8_t> rgb;
@@ -49,11 +58,9 @@ class WorkshopTest : public InstallationTest {
 };
 
 TEST_F(WorkshopTest, MakeEditRunAndCloseAProjectByMouseAndKeys) {
-  // The start page shows this folder: the same name on every machine.
-  const std::string fixed = "/tmp/korva-workshop-golden";
-  fs::remove_all(fixed);
-  fs::rename(dir, fixed);
-  dir = fixed;
+  use_fixed_folder("/tmp/korva-workshop-golden");
+  // A kit that describes itself shows its description above its projects.
+  std::ofstream(dir + "/projects/demo/descrptn.txt") << "The demo and the files it uses\r\n";
   const std::string script = R"(wait 3
 screenshot start.png
 click Name
@@ -120,8 +127,108 @@ click Save and close
   EXPECT_EQ(p.field(0, "y"), "0.500");
   EXPECT_EQ(p.field(0, "x"), "2.000");  // saved at the question
   EXPECT_EQ(p.field(0, "yaw"), "0");    // the refused value changed nothing
-  // The new camera named element 2 ("1/1/2/1020"); the player's move took that place.
-  EXPECT_EQ(p.params(1), std::vector<std::string>{"1/2/1020"});
+  // The new project's camera names no element (the default record's reference to element 2
+  // would have named whatever came there).
+  EXPECT_TRUE(p.params(1).empty());
+}
+
+// The pickers (with thumbnails rendered by the engine's device), Duplicate, the collision grid,
+// the project's settings, the user's own editor on a brain, and the recent projects after.
+TEST_F(WorkshopTest, PickersGridSettingsAndTheUsersEditor) {
+  use_fixed_folder("/tmp/korva-workshop-golden-pickers");
+  // The "editor" replaces the brain with one that declares a parameter, as a user would.
+  const std::string editor = dir + "/editor.sh";
+  std::ofstream(editor) << "#!/bin/sh\nsleep 1\nprintf '; Counts the lives\\r\\nuserint lives=3\\r\\n' > \"$1\"\n";
+  fs::permissions(editor, fs::perms::owner_all);
+  environment = "VISUAL=" + editor;
+  const std::string script = R"(click open myprj/default.prj
+wait 2
+click Add element
+click pick visual
+wait 30
+screenshot picker.png
+click choice visuals/ball_.v3d
+expect-log Chose visuals/ball_.v3d as the visual
+click pick brain
+wait 2
+screenshot brains.png
+click choice brains/arrows_.brn
+click param pace
+key ctrl+a
+type 3.5
+key Return
+expect-log Set the parameter pace of element 1
+click Duplicate
+expect-log Duplicated element 1
+click tab Collisions
+click code 3
+click cell 1 2
+expect-log Collision code of visual / visual copy: 3
+click code 7
+click cell 0 2
+click cell 0 1
+click cell 0 1
+wait 2
+screenshot grid.png
+click tab Project settings
+click setting shared
+key ctrl+a
+type 4,10(2)
+key Return
+click setting repetitions
+key ctrl+a
+type 3
+key Return
+expect-log Refused: the repetitions are a power of two from 1 to 256
+click pick background
+wait 10
+click choice images/jeep001_.pcx
+wait 2
+screenshot settings.png
+click tab Element
+click Open brain in my editor
+wait-log Reloaded the brain of element 2: it changed on disk
+click param lives
+key ctrl+a
+type many
+key Return
+expect-log Refused: 'many' is not a whole number
+key ctrl+s
+wait 2
+expect-title default.prj - korva-workshop
+click Close project
+wait 2
+screenshot start.png
+click recent default.prj
+wait 2
+expect-title default.prj - korva-workshop
+)";
+  const int status = run_workshop(script);
+  EXPECT_EQ(status, 0) << read(dir + "/workshop.txt");
+  expect_golden(dir + "/picker.png", "workshop_picker");
+  expect_golden(dir + "/grid.png", "workshop_grid");
+  for (const char* shot : {"brains.png", "settings.png", "start.png"}) EXPECT_TRUE(fs::exists(dir + "/" + shot)) << shot;
+
+  frontend::Project p(dir);
+  ASSERT_TRUE(p.open(dir + "/projects/myprj/default.prj").ok);
+  ASSERT_EQ(p.count(), 3);
+  EXPECT_EQ(p.row(1).visual, "visuals/ball_.v3d");
+  EXPECT_EQ(p.row(2).visual, "visuals/ball_.v3d");
+  EXPECT_EQ(p.row(2).name, "visual copy");
+  EXPECT_EQ(p.collision(1, 2), 3);
+  EXPECT_EQ(p.collision(0, 2), 7);
+  EXPECT_EQ(p.collision(0, 1), 0);  // a second click on the same code clears it
+  EXPECT_EQ(p.setting("shared"), "4,10(2)");
+  EXPECT_EQ(p.setting("repetitions"), "1");
+  EXPECT_EQ(p.setting("background"), "images/jeep001_.pcx");
+  // The copy runs the brain the editor wrote, with its parameter; the original keeps the arrows.
+  EXPECT_EQ(p.brain_description(2), "Counts the lives");
+  ASSERT_EQ(p.params(2).size(), 1u);
+  EXPECT_NE(p.params(2)[0].find("/3/"), std::string::npos) << p.params(2)[0];
+  EXPECT_NE(p.brain_description(1).find("arrow keys"), std::string::npos);
+  EXPECT_EQ(p.params(1), std::vector<std::string>{"5/3.5/1020"});
+  EXPECT_NE(read(dir + "/config/korva/recent").find(dir + "/projects/myprj/default.prj"), std::string::npos);
+  EXPECT_EQ(run_headless(dir + "/projects/myprj/default.prj"), "");
 }
 
 // Real X input: xdotool presses F5 in the workshop's window, and korva runs the project.
@@ -158,6 +265,26 @@ expect-title demo.prj - korva-workshop
                                   "", fresh);
   EXPECT_EQ(status, 0) << read(dir + "/workshop.txt");
   EXPECT_TRUE(fs::exists(fresh + "/projects/demo/demo.prj"));
+}
+
+// Package makes the stand-alone game of the open project with the builder; Play runs it.
+TEST_F(WorkshopTest, PackageAndPlayTheOpenProject) {
+  const int status = run_workshop(R"(click open demo/demo.prj
+wait 2
+click Play
+wait 2
+expect-log There is no stand-alone game yet
+click Package
+wait-idle
+expect-log Wrote the level list
+expect-log It ended with exit status 0.
+click Play
+wait-idle
+expect-log Playing
+)");
+  EXPECT_EQ(status, 0) << read(dir + "/workshop.txt");
+  EXPECT_TRUE(fs::exists(dir + "/multilev/demo.mlv"));
+  EXPECT_TRUE(fs::exists(dir + "/korvaexe/level001.prj"));
 }
 
 }  // namespace

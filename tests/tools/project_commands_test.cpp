@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 
 #include "front_end.h"
 #include "mkdata.h"
@@ -62,6 +63,20 @@ TEST(ProjectCommands, MakeEditListMoveAndRemove) {
       {{"move", "game", "0", "9"}, 1, "the position must be 0 to 2"},
       {{"set", "game", "0", "x"}, 2, "usage: korva-go set PROJECT ELEMENT FIELD VALUE"},
       {{"list", "nothere"}, 1, "does not exist"},
+      {{"duplicate", "game", "Score"}, 0, "element 3 is a copy of element 2"},
+      {{"collide", "game", "Player", "Score copy", "4"}, 0, "elements 0 and 3 collide with code 4"},
+      {{"collide", "game", "Player", "Player", "4"}, 1, "does not collide with itself"},
+      {{"collide", "game", "0", "1", "12"}, 1, "0 (never) to 11"},
+      {{"setting", "game", "shared", "5,20(3)"}, 0, "setting shared is 5,20(3)"},
+      {{"setting", "game", "shared"}, 0, "5,20(3)"},
+      {{"setting", "game", "shared", "five"}, 1, "numbers separated by commas"},
+      {{"setting", "game", "fog"}, 1, "unknown setting 'fog'"},
+      {{"setting", "game", "background", "images/jeep001_.pcx"}, 0, "background is images/jeep001_.pcx"},
+      {{"remove", "game", "Score copy"}, 0, "removed element 3"},
+      {{"levels", "mylist", "game"}, 0, "multilev/mylist.mlv with 1 level"},
+      {{"levels", "my list", "game"}, 1, "a level list name is letters"},
+      {{"levels", "mylist", "nothere"}, 1, "does not exist"},
+      {{"levels", "mylist"}, 2, "usage: korva-go levels LIST PROJECT"},
   };
   for (const auto& s : steps) {
     const Ran r = go(d, s.args);
@@ -70,15 +85,24 @@ TEST(ProjectCommands, MakeEditListMoveAndRemove) {
   }
   const Ran list = go(d, {"list", "game"});
   ASSERT_EQ(list.status, 0) << list.err;
-  EXPECT_EQ(list.out,
+  // Each element runs its own copy of its brain, under a name of the command's own.
+  const std::string listed = std::regex_replace(list.out, std::regex("brains/[0-9A-F]{8}\\.bra"), "brains/OWN.bra");
+  EXPECT_EQ(listed,
             "#\tname\tkind\tvisual\tsound\tbrain\tactive\n"
-            "0\tPlayer\tvisual\tvisuals/default_.v3d\tsounds/null_.wav\tbrains/00000001.bra\tyes\n"
-            "1\tCamera\tcamera\tcameras/default_.03d\tsounds/null_.wav\tbrains/00000002.bra\tyes\n"
-            "2\tScore\tcounter\tcounters/default_.pcx\tsounds/null_.wav\tbrains/00000003.bra\tyes\n");
+            "0\tPlayer\tvisual\tvisuals/default_.v3d\tsounds/null_.wav\tbrains/OWN.bra\tyes\n"
+            "1\tCamera\tcamera\tcameras/default_.03d\tsounds/null_.wav\tbrains/OWN.bra\tyes\n"
+            "2\tScore\tcounter\tcounters/default_.pcx\tsounds/null_.wav\tbrains/OWN.bra\tyes\n");
+  // The command's private brain files went when it ended; the shared examples stay.
+  for (const auto& e : fs::directory_iterator(dir / "brains"))
+    EXPECT_EQ(e.path().extension(), ".brn") << e.path();
+  EXPECT_EQ(frontend::file_summary(d + "/brains/spin_.brn").empty(), false);
   // The camera named the player (2), which moved to 0 and stays named.
   frontend::Project p(d);
   ASSERT_TRUE(p.open(d + "/projects/game/game.prj").ok);
   EXPECT_EQ(p.params(1), std::vector<std::string>{"1/0/1020"});
+  EXPECT_EQ(p.collision(0, 2), 0);  // the copy's pair went with it
+  EXPECT_EQ(p.setting("shared"), "5,20(3)");
+  EXPECT_EQ(p.setting("background"), "images/jeep001_.pcx");
   fs::remove_all(dir);
 }
 

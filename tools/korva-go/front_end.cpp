@@ -104,6 +104,14 @@ const char* help_text() {
          "  remove PROJECT ELEMENT    delete an element\n"
          "  move PROJECT ELEMENT POSITION  move an element to a place counted from 0;\n"
          "                            references to elements follow them\n"
+         "  duplicate PROJECT ELEMENT  add a copy of an element right after it\n"
+         "  collide PROJECT ELEMENT ELEMENT CODE  set the collision code of a pair:\n"
+         "                            0 (never) to 11\n"
+         "  setting PROJECT NAME [VALUE]  show or set a project setting: background,\n"
+         "                            repetitions, shared (network-shared variables),\n"
+         "                            clip, fov\n"
+         "  levels LIST PROJECT...    write the level list multilev/LIST.mlv for build: the\n"
+         "                            projects in order, the first where the game starts\n"
          "\n"
          "PROJECT is a .prj file, or a name under projects/ (\"demo\" means\n"
          "projects/demo/demo.prj). ELEMENT is an element's number, counted from 0 (project\n"
@@ -193,7 +201,8 @@ bool parse_command_line(const std::vector<std::string>& args, Request& request, 
 
   const std::string& command = words[0];
   std::vector<std::string> rest(words.begin() + 1, words.end());
-  for (const char* edit : {"new", "list", "add", "set", "remove", "move"}) {
+  for (const char* edit : {"new", "list", "add", "set", "remove", "move", "duplicate", "collide", "setting",
+                           "levels"}) {
     if (command == edit) {
       r.edit = words;
       request = std::move(r);

@@ -46,6 +46,10 @@ constexpr Usage kUsages[] = {
     {"set", 4, 4, "set PROJECT ELEMENT FIELD VALUE"},
     {"remove", 2, 2, "remove PROJECT ELEMENT"},
     {"move", 3, 3, "move PROJECT ELEMENT POSITION"},
+    {"duplicate", 2, 2, "duplicate PROJECT ELEMENT"},
+    {"collide", 4, 4, "collide PROJECT ELEMENT ELEMENT CODE"},
+    {"setting", 2, 3, "setting PROJECT NAME [VALUE]"},
+    {"levels", 2, 501, "levels LIST PROJECT [PROJECT...]"},
 };
 
 }  // namespace
@@ -63,6 +67,16 @@ int32_t project_command(const std::string& install_dir, const std::vector<std::s
     std::fprintf(err, "korva-go: %s\n", s.error.c_str());
     return 1;
   };
+  if (command == "levels") {
+    std::vector<std::string> projects;
+    for (size_t k = 1; k < a.size(); ++k) projects.push_back(frontend::project_path(install_dir, a[k]));
+    std::string list;
+    const Status s = frontend::write_level_list(install_dir, a[0], projects, &list);
+    if (!s.ok) return fail(s);
+    std::fprintf(out, "korva-go: wrote %s with %zu level%s\n", list.c_str(), projects.size(),
+                 projects.size() == 1 ? "" : "s");
+    return 0;
+  }
   const std::string path = frontend::project_path(install_dir, a[0]);
   if (command == "new") {
     const Status s = frontend::new_project(install_dir, path, a.size() > 1 ? a[1] : "empty");
@@ -82,6 +96,13 @@ int32_t project_command(const std::string& install_dir, const std::vector<std::s
     }
     return 0;
   }
+  if (command == "setting" && a.size() == 2) {
+    bool known = false;
+    for (const frontend::SettingInfo& info : frontend::project_settings()) known = known || a[1] == info.name;
+    if (!known) return fail(p.set_setting(a[1], ""));  // says which names there are
+    std::fprintf(out, "%s\n", p.setting(a[1]).c_str());
+    return 0;
+  }
   int32_t index = 0;
   std::string done;
   if (command == "add") {
@@ -90,7 +111,10 @@ int32_t project_command(const std::string& install_dir, const std::vector<std::s
   } else if (command == "set") {
     s = find_element(p, a[1], index);
     if (s.ok) s = p.set_field(index, a[2], a[3]);
-    done = "element " + std::to_string(index) + ": " + a[2] + " is " + p.field(index, a[2]);
+    // A brain is the element's own copy of the file chosen: the message names the file chosen.
+    const frontend::FieldInfo* f = frontend::find_field(a[2]);
+    done = "element " + std::to_string(index) + ": " + a[2] + " is " +
+           (f && f->kind == frontend::FieldInfo::Path ? a[3] : p.field(index, a[2]));
   } else if (command == "remove") {
     s = find_element(p, a[1], index);
     if (s.ok) s = p.remove(index);
@@ -101,6 +125,21 @@ int32_t project_command(const std::string& install_dir, const std::vector<std::s
     if (s.ok && !parse_index(a[2], position)) s = Status::failed("the position must be a number");
     if (s.ok) s = p.move(index, position);
     done = "moved element " + std::to_string(index) + " to " + a[2];
+  } else if (command == "duplicate") {
+    int32_t copy = 0;
+    s = find_element(p, a[1], index);
+    if (s.ok) s = p.duplicate(index, &copy);
+    done = "element " + std::to_string(copy) + " is a copy of element " + std::to_string(index);
+  } else if (command == "collide") {
+    int32_t other = 0, code = 0;
+    s = find_element(p, a[1], index);
+    if (s.ok) s = find_element(p, a[2], other);
+    if (s.ok && !parse_index(a[3], code)) s = Status::failed("the collision code must be a number, 0 to 11");
+    if (s.ok) s = p.set_collision(index, other, code);
+    done = "elements " + std::to_string(index) + " and " + std::to_string(other) + " collide with code " + a[3];
+  } else if (command == "setting") {
+    s = p.set_setting(a[1], a[2]);
+    done = "setting " + a[1] + " is " + p.setting(a[1]);
   }
   if (!s.ok) return fail(s);
   if (Status saved = p.save(); !saved.ok) return fail(saved);

@@ -19,9 +19,13 @@ struct Target {
   ImVec2 min, max;
 };
 
+// The engine's 3D device that renders thumbnails of visuals (defined in workshop.cpp).
+struct PreviewHolder;
+
 class Workshop {
  public:
   Workshop(std::string install_dir, std::string own_executable);
+  ~Workshop();
 
   void draw();  // one frame of the whole window
   // The window's close button: asks first when there are unsaved edits. True: close now.
@@ -52,6 +56,24 @@ class Workshop {
   void draw_toolbar();
   void draw_elements();
   void draw_properties();
+  void draw_element_tab();
+  void draw_brain_params();
+  std::map<std::string, std::string> param_bufs_;  // parameter values being typed
+  int32_t param_entry_ = -1;                        // the element they belong to
+  void draw_collisions();
+  void draw_settings();
+  void draw_picker();
+  void draw_recent();
+  // A button that opens the picker for a field of the selected element or the project.
+  void pick_button(const std::string& field, bool setting);
+  // The thumbnail of a file below the installation, made once and kept as a texture; false
+  // while it is not made yet or when the file gives none.
+  bool thumbnail(const std::string& relative, ImTextureID& texture, ImVec2& size);
+  void open_brain_editor();
+  // The first line of a brain's description, kept until the next edit.
+  const std::string& brain_summary(const std::string& brain);
+  std::map<std::string, std::string> brain_summaries_;
+  void watch_brain();
   void draw_log();
   void draw_close_question();
 
@@ -62,7 +84,7 @@ class Workshop {
 
   void set_installation(const std::string& dir);
   void create_installation();
-  void open_project(const std::string& path);
+  void open_project(const std::string& given);
   void close_project();
   void load_fields();
   void launch(const Mode& mode);
@@ -85,6 +107,33 @@ class Workshop {
   // The workshop's own edits, each undone by going back to the table before it.
   std::vector<frontend::Project::Snapshot> undo_, redo_;
   void edited(const frontend::Status& s, frontend::Project::Snapshot before);
+
+  // The picker: the field it fills ("visual", "sound", "brain", or the setting "background").
+  struct Picker {
+    bool open = false;
+    bool request = false;
+    bool setting = false;
+    std::string field;
+    std::vector<std::string> choices;
+    std::vector<std::string> summaries;  // for brains and sounds
+  } picker_;
+  struct Thumb {
+    unsigned int texture = 0;  // 0: none
+    int32_t width = 0, height = 0;
+  };
+  std::map<std::string, Thumb> thumbs_;  // by relative path; a failed one stays without texture
+  int32_t thumbs_this_frame_ = 0;
+  std::unique_ptr<PreviewHolder> preview_;
+  bool preview_tried_ = false;
+  int32_t collision_code_ = 1;  // what a click on the grid sets
+  std::map<std::string, std::string> setting_bufs_;
+  std::vector<std::string> recent_;
+  std::map<std::string, std::string> kit_descriptions_;
+  // The brain file open in the user's editor, and when it was last seen changed.
+  frontend::Launch editor_;
+  std::string watched_brain_;
+  int64_t watched_time_ = 0;
+  int32_t watched_element_ = -1;
 
   frontend::Launch launch_;
   int32_t launched_mode_ = 0;
