@@ -585,9 +585,9 @@ FileGroup levels_game_files(const Bytes& col) {
                      "./images/wait_.bmp|./images/anykey_.bmp|./projects/levels/level2.prj|1|0\r\n";
   for (int32_t row = 2; row < 500; ++row) list += "./images/wait_.bmp|./images/anykey_.bmp|./projects/myprj/default_.prj|0\r\n";
   return {"two-level game",
-          {file("projects/levels/level1.prj", project_encode("Level 1 of the example game: a score for level 2", one, "./bckgrnds/bkgr000_.bmp|1|0")),
+          {file("projects/levels/level1.prj", project_encode("Level 1 of the example game: a score for level 2", one, "./bckgrnds/bkgr000_.bmp|1|")),
            file("projects/levels/level1.col", col),
-           file("projects/levels/level2.prj", project_encode("Level 2 of the example game: the score, a save and a resume", two, "./bckgrnds/bkgr000_.bmp|1|0")),
+           file("projects/levels/level2.prj", project_encode("Level 2 of the example game: the score, a save and a resume", two, "./bckgrnds/bkgr000_.bmp|1|")),
            file("projects/levels/level2.col", col),
            file("multilev/levels.mlv", to_bytes(list)),
            file("data/multilev.ini", to_bytes(list))}};
@@ -648,7 +648,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   };
   groups.push_back({"videos",
                     {file("images/sample_.avi", make_sample_video()),
-                     file("projects/video/video.prj", project_encode("Korva video example: the sample video, then a spinning cube", video_example, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/video/video.prj", project_encode("Korva video example: the sample video, then a spinning cube", video_example, "./bckgrnds/bkgr000_.bmp|1|")),
                      file("projects/video/video.col", companion_encode(30, 100))}});
 
   groups.push_back({"sounds",
@@ -694,7 +694,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   // The current project of a fresh installation and the builder's first level: a new project
   // as the editor starts one (the default camera alone).
   const std::vector<DemoElement> fresh = {{join_record(default_record()), ""}};
-  const Bytes fresh_project = project_encode("New project", fresh, "./bckgrnds/bkgr000_.bmp|1|0");
+  const Bytes fresh_project = project_encode("New project", fresh, "./bckgrnds/bkgr000_.bmp|1|");
   groups.push_back({"new project",
                     {file("projects/myprj/default.prj", fresh_project), file("projects/myprj/default.col", companion_encode(30, 100)),
                      file("projects/myprj/default_.prj", fresh_project), file("projects/myprj/default_.col", companion_encode(30, 100))}});
@@ -745,7 +745,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   groups.push_back({"every kind of element",
                     {file("visuals/pair_.v3d", to_bytes(crlf({pair_cube, "2" + pair_ball.substr(1)}))),
                      file("bckgrnds/band_.g3d", to_bytes(crlf({"; Korva background", "color=" + std::to_string(cube(6, 3, 0))}))),
-                     file("projects/kinds/kinds.prj", project_encode("Every kind of element that can be seen", kinds, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/kinds/kinds.prj", project_encode("Every kind of element that can be seen", kinds, "./bckgrnds/bkgr000_.bmp|1|")),
                      file("projects/kinds/kinds.col", companion_encode(30, 100))}});
 
   const Bytes hills = tds_encode(make_hills(-5.0f, 0.6f, 3.8f, 24), "hills");
@@ -764,7 +764,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
                      file("visuals/hills_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./grndmaps/hills_.3ds", 0, 150, 120, 70)}))),
                      file("3dsfiles/rover_.3ds", tds_encode(make_box(0.22f, 0.12f, 0.16f), "rover")),
                      file("visuals/rover_.v3d", to_bytes(crlf({visual_part("./images/default_.bmp", "./3dsfiles/rover_.3ds", 0, 200, 40, 40)}))),
-                     file("projects/demo/demo.prj", project_encode("Korva demo: a spinning cube, a bouncing ball, a rover on hills, a sprite and a counter", demo, "./bckgrnds/bkgr000_.bmp|1|0")),
+                     file("projects/demo/demo.prj", project_encode("Korva demo: a spinning cube, a bouncing ball, a rover on hills, a sprite and a counter", demo, "./bckgrnds/bkgr000_.bmp|1|")),
                      file("projects/demo/demo.col", demo_col)}});
   return groups;
 }

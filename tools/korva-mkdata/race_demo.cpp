@@ -175,7 +175,7 @@ FileGroup race_demo_files() {
            {"tracks/race_lap_.i3d", course_track()},
            {"projects/race/race.prj",
             project_encode("Korva race: a spline racer and a recorded-track racer lap an oval course through four gates",
-                           all, "./bckgrnds/bkgr000_.bmp|1|0")},
+                           all, "./bckgrnds/bkgr000_.bmp|1|")},
            {"projects/race/race.col", companion_encode(30, 100)}}};
 }
 

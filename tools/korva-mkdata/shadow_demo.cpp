@@ -175,7 +175,7 @@ FileGroup shadow_demo_files() {
            {"projects/shadows/shadows.prj",
             project_encode("Korva meshes: a rippling sheet, volume shadows on the floor and a block that turns red "
                            "under the mouse",
-                           all, "./bckgrnds/bkgr000_.bmp|1|0")},
+                           all, "./bckgrnds/bkgr000_.bmp|1|")},
            {"projects/shadows/shadows.col", companion_encode(30, 100)}}};
 }
 
