@@ -19,13 +19,15 @@ struct RunFolder {
   }
 };
 
-// The folder of this run (with a data/ folder inside, as an installation has).
+// The folder of this run (with a data/ folder inside, as an installation has). It lies in
+// memory (/dev/shm) where there is one: the readers write and remove files for every input,
+// which on a disk's file system costs more than the reading itself.
 inline const std::string& run_folder() {
   static const RunFolder dir{[] {
-    char tmpl[] = "/tmp/korva-fuzz-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) abort();
-    std::filesystem::create_directories(std::string(tmpl) + "/data");
-    return std::string(tmpl) + "/";
+    std::string tmpl = access("/dev/shm", W_OK) == 0 ? "/dev/shm/korva-fuzz-XXXXXX" : "/tmp/korva-fuzz-XXXXXX";
+    if (mkdtemp(tmpl.data()) == nullptr) abort();
+    std::filesystem::create_directories(tmpl + "/data");
+    return tmpl + "/";
   }()};
   return dir.path;
 }
