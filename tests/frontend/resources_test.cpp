@@ -6,6 +6,7 @@
 #include "editors/editors.h"
 #include "frontend_fixture.h"
 #include "golden.h"
+#include "software_device.h"
 #include "model/model.h"
 #include "platform/gl/gl.h"
 #include "platform/platform.h"
@@ -15,20 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct SoftwareDevice {
-  platform::Devices devices;
-  gl::Device gl;
+// The software device with the preview renderer on it.
+struct SoftwarePreview : SoftwareDevice {
   PreviewDevice device{&devices, &gl};
-  bool ok = false;
-  SoftwareDevice() {
-    platform::Screen none;
-    platform::devices_probe(devices, none);
-    ok = platform::devices_select(devices, platform::DeviceKind::Software);
-  }
-  ~SoftwareDevice() {
-    if (gl.ready) gl::device_release(gl);
-    platform::devices_release(devices);
-  }
 };
 
 TEST_F(InstallationTest, PickersOfferTheFilesOfTheKind) {
@@ -72,7 +62,7 @@ TEST_F(InstallationTest, ThumbnailsOfImagesAndVisuals) {
   for (const char* bad : {"/images/broken.pcx", "/images/missing.pcx", "/brains/spin_.brn", "/visuals/ball_.v3d"})
     EXPECT_FALSE(frontend::make_thumbnail(dir, dir + bad, nullptr, 96, 72, t)) << bad;
 
-  SoftwareDevice sw;
+  SoftwarePreview sw;
   if (!sw.ok) GTEST_SKIP() << "no software 3D device";
   ASSERT_TRUE(frontend::make_thumbnail(dir, dir + "/visuals/ball_.v3d", &sw.device, 96, 72, t));
   ASSERT_EQ(t.width, 96);

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "editor_script.h"
+
 namespace korva::go_test {
 
 inline std::string read(const std::filesystem::path& p) {
@@ -19,19 +21,7 @@ inline std::string read(const std::filesystem::path& p) {
   return s.str();
 }
 
-// Field n (from 1) of the project's record that starts with name ("(no NAME)" without one).
-inline std::string record_field(const std::string& project, const std::string& name, int n) {
-  const size_t at = project.find("\n" + name + "|");
-  if (at == std::string::npos) return "(no " + name + ")";
-  const std::string line = project.substr(at + 1, project.find('\r', at + 1) - at - 1);
-  size_t p = 0;
-  for (int k = 1; k < n; ++k) {
-    p = line.find('|', p);
-    if (p == std::string::npos) return {};
-    ++p;
-  }
-  return line.substr(p, line.find('|', p) - p);
-}
+using editor_script::record_field;
 
 struct Installation {
   std::filesystem::path bin{KORVA_BINARY_DIR};

@@ -19,16 +19,7 @@ using korva::go_test::Installation;
 using korva::go_test::read;
 using korva::go_test::record_field;
 
-// A left-button drag on the 640 x 480 headless display from frame t on.
-std::string drag(int t, int x0, int y0, int x1, int y1, int buttons = 1) {
-  std::ostringstream s;
-  s << t << " mouse " << x0 << " " << y0 << " 0\n"
-    << t + 1 << " mouse " << x0 << " " << y0 << " " << buttons << "\n"
-    << t + 2 << " mouse " << (x0 + x1) / 2 << " " << (y0 + y1) / 2 << " " << buttons << "\n"
-    << t + 3 << " mouse " << x1 << " " << y1 << " " << buttons << "\n"
-    << t + 4 << " mouse " << x1 << " " << y1 << " 0\n";
-  return s.str();
-}
+using korva::editor_script::drag;
 
 // A click on menu bar icon i (16 pixels each) at frame t.
 std::string icon(int t, int i) {
