@@ -1,6 +1,8 @@
 // The line normaliser: from a raw brain line to the prepared line (comment cut, trimmed,
 // strings masked, lower case) and from there to the compact form the expression parser reads.
 // Declaration lines are recognised here too.
+#include <algorithm>
+
 #include "brain/brain_local.h"
 
 namespace korva {
@@ -25,7 +27,24 @@ std::string_view field_of(std::string_view s, int32_t n, char d) {
 }
 
 void replace_all(std::string& s, std::string_view search, std::string_view replacement) {
-  if (search.empty() || s.find(search) == std::string::npos) return;
+  if (search.empty()) return;
+  size_t first = s.find(search);
+  if (first == std::string::npos) return;
+  if (replacement.size() <= search.size()) {
+    // The result is never longer: write it over the line from the first match on.
+    size_t w = first, i = first;
+    while (i < s.size()) {
+      if (s.compare(i, search.size(), search) == 0) {
+        std::copy(replacement.begin(), replacement.end(), s.begin() + static_cast<std::ptrdiff_t>(w));
+        w += replacement.size();
+        i += search.size();
+      } else {
+        s[w++] = s[i++];
+      }
+    }
+    s.resize(w);
+    return;
+  }
   std::string r;
   r.reserve(s.size());
   size_t i = 0;
@@ -75,46 +94,51 @@ std::string prepare_line(std::string_view raw, std::string& source) {
 }
 
 bool compact_line(std::string& line, std::string& first3) {
-  // 8. Word operators, blanks on both sides.
-  replace_all(line, " and ", std::string_view(&kAnd, 1));
-  replace_all(line, " or ", std::string_view(&kOr, 1));
-  replace_all(line, " xor ", std::string_view(&kXor, 1));
+  // 8. Word operators, blanks on both sides. Most lines have none: one look for a blank before
+  // an a, o or x spares them the three searches.
+  bool words = false;
+  for (size_t i = 0; i + 1 < line.size() && !words; ++i)
+    words = line[i] == ' ' && (line[i + 1] == 'a' || line[i + 1] == 'o' || line[i + 1] == 'x');
+  if (words) {
+    replace_all(line, " and ", std::string_view(&kAnd, 1));
+    replace_all(line, " or ", std::string_view(&kOr, 1));
+    replace_all(line, " xor ", std::string_view(&kXor, 1));
+  }
   // 9. Kept aside for the "if " test.
-  first3 = line.substr(0, 3);
-  // 10. Blanks go.
-  std::string s;
-  s.reserve(line.size());
+  first3.assign(line, 0, 3);
+  // 10. Blanks go. Steps 10 to 12 only ever shorten the line, so they work in place.
+  size_t w = 0;
   for (char ch : line)
-    if (ch != ' ') s += ch;
+    if (ch != ' ') line[w++] = ch;
+  line.resize(w);
   // 11. Unary minus: a minus after an operator, an opening bracket or a comma. The scan runs
   // left to right in place, so the second minus of "--" follows a unary-minus code and stays.
-  for (size_t i = 1; i < s.size(); ++i) {
-    if (s[i] != '-') continue;
-    char p = s[i - 1];
+  for (size_t i = 1; i < line.size(); ++i) {
+    if (line[i] != '-') continue;
+    char p = line[i - 1];
     if (p == '=' || p == '<' || p == '>' || p == '/' || p == '*' || p == '-' || p == '+' ||
         p == kAnd || p == '(' || p == '[' || p == ',' || p == kOr || p == kXor)
-      s[i] = kUnaryMinus;
+      line[i] = kUnaryMinus;
   }
-  replace_all(s, "#-", std::string_view(&kNegativeElement, 1));
+  replace_all(line, "#-", std::string_view(&kNegativeElement, 1));
   // 12. Two-character comparisons, pair by pair from the left.
-  std::string r;
-  r.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (i + 1 < s.size()) {
-      char a = s[i], b = s[i + 1];
+  w = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (i + 1 < line.size()) {
+      char a = line[i], b = line[i + 1];
       char code = 0;
       if ((a == '<' && b == '=') || (a == '=' && b == '<')) code = kLessEqual;
       else if ((a == '>' && b == '=') || (a == '=' && b == '>')) code = kGreaterEqual;
       else if ((a == '<' && b == '>') || (a == '>' && b == '<')) code = kNotEqual;
       if (code) {
-        r += code;
+        line[w++] = code;
         ++i;
         continue;
       }
     }
-    r += s[i];
+    line[w++] = line[i];
   }
-  line.swap(r);
+  line.resize(w);
   // 13. Round and square brackets nest properly and are all closed.
   std::string open;
   for (char ch : line) {

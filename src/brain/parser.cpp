@@ -3,6 +3,7 @@
 // temporary until a single operand is left. Gotos and gosubs become placeholders that are
 // resolved against the LabelTable once the whole brain has compiled.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -15,7 +16,21 @@ using x86::Reg;
 
 namespace {
 
-std::string temp_name(int32_t t) { return "@" + std::to_string(t); }
+// 'text' in single quotes, for messages.
+std::string quoted(std::string_view text) {
+  std::string q;
+  q.reserve(text.size() + 2);
+  q += '\'';
+  q += text;
+  q += '\'';
+  return q;
+}
+
+std::string temp_name(int32_t t) {
+  char name[16] = {'@'};
+  const std::to_chars_result end = std::to_chars(name + 1, name + sizeof name, t);
+  return std::string(name, end.ptr);
+}
 
 bool is_name_char(char ch) {
   return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
@@ -97,9 +112,12 @@ bool reduce_group(Compiler& k, std::string& e) {
 
 // D. The first binary operation of the highest remaining precedence level.
 bool reduce_operation(Compiler& k, std::string& e) {
+  // Which operators the expression holds, in one pass, before looking for each in turn.
+  bool present[256] = {};
+  for (char ch : e) present[static_cast<uint8_t>(ch)] = true;
   for (char op : kOperators) {
+    if (!present[static_cast<uint8_t>(op)]) continue;
     size_t pos = e.find(op);
-    if (pos == std::string::npos) continue;
     size_t from = pos;
     while (from > 0 && !is_operator(e[from - 1])) --from;
     size_t end = pos + 1;
@@ -287,7 +305,7 @@ void general_statement(Compiler& k, std::string line) {
     OperandValue target;
     if (!resolve_operand(k, left, target)) return;
     if (target.kind != OperandKind::Variable) {
-      fail(k, "'" + std::string(left) + "' is not a variable and cannot be assigned!");
+      fail(k, quoted(left) + " is not a variable and cannot be assigned!");
       return;
     }
     compile_expression(k, std::string(right));
@@ -408,7 +426,7 @@ bool compile_call(Compiler& k, std::string_view text) {
   }
   int32_t params = keyword_row(row).params;
   if (count != params) {
-    fail(k, "'" + std::string(name) + "' requires " + std::to_string(params) + " parameter(s)!");
+    fail(k, quoted(name) + " requires " + std::to_string(params) + " parameter(s)!");
     return false;
   }
   for (int32_t i = 0; i < count; ++i) {
