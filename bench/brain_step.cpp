@@ -1,7 +1,9 @@
 // Brain step speed: nanoseconds per brain step of 256 elements running one typical brain
-// (arithmetic, ifs, a gosub and 20 keyword calls per run) on the brain machine, beside the same
-// workload in Lua 5.4 calling the same C++ keyword routines as C functions. LuaJIT is in
-// brain_step_luajit.cpp; scripts/bench-brain-step.sh prints all of them side by side.
+// (arithmetic, ifs, a gosub and 20 keyword calls per run) on the brain machine, as host code
+// (Korva, what a run uses) and interpreted (Korva_Interpreter), beside the same workload in
+// Lua 5.4 calling the same C++ keyword routines as C functions; then the same for a
+// keyword-heavy (KeywordHeavy_*), a branchy (Branchy_*) and a loop-heavy brain (LoopHeavy_*). LuaJIT is in brain_step_luajit.cpp; scripts/bench-brain-step.sh prints
+// the typical workload side by side.
 #include <benchmark/benchmark.h>
 
 extern "C" {
@@ -29,8 +31,9 @@ struct KorvaWorld {
   System sys{core.get(), model.get(), &run, brain.get(), machine.get()};
   BrainRunner runner;
 
-  KorvaWorld() {
-    if (!compile_brain_text(*core, *brain, kKorvaBrain, Pass::Normal)) {
+  explicit KorvaWorld(BackEnd back_end, const char* text = kKorvaBrain) {
+    machine->back_end = back_end;
+    if (!compile_brain_text(*core, *brain, text, Pass::Normal)) {
       std::fprintf(stderr, "%s\n", brain->compile_error.c_str());
       std::abort();
     }
@@ -55,11 +58,14 @@ struct KorvaWorld {
               bind_keyword(k, "score_add", keyword_routine<&score_add>);
     if (!ok) std::abort();
     machine_predecode(sys);
+    if (back_end == BackEnd::Native && !machine_runs_native(*machine)) {
+      std::fprintf(stderr, "no native code on this host\n");
+      std::abort();
+    }
   }
 };
 
-void BM_BrainStep_Korva(benchmark::State& state) {
-  KorvaWorld w;
+void run_korva_steps(benchmark::State& state, KorvaWorld& w) {
   for (auto _ : state) brain_step(w.sys, w.runner);
   state.counters["ns_per_element"] =
       benchmark::Counter(double(state.iterations()) * kElements,
@@ -68,13 +74,78 @@ void BM_BrainStep_Korva(benchmark::State& state) {
   if (ir_get(w.core->pool(Pool::Instances), ir::kFlags) != ir::kFlagActive)
     state.SkipWithError("brain fault");
 }
+
+void BM_BrainStep_Korva(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Native);
+  run_korva_steps(state, w);
+}
 BENCHMARK(BM_BrainStep_Korva)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_Korva_Interpreter(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Interpreter);
+  run_korva_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_Korva_Interpreter)->Unit(benchmark::kMicrosecond);
 
 void BM_BrainStep_Lua54(benchmark::State& state) {
   LuaWorld w(true);
   run_lua_steps(state, w);
 }
 BENCHMARK(BM_BrainStep_Lua54)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_KeywordHeavy_Korva(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Native, kKorvaKeywordBrain);
+  run_korva_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_KeywordHeavy_Korva)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_KeywordHeavy_Korva_Interpreter(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Interpreter, kKorvaKeywordBrain);
+  run_korva_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_KeywordHeavy_Korva_Interpreter)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_KeywordHeavy_Lua54(benchmark::State& state) {
+  LuaWorld w(true, kLuaKeywordBrain);
+  run_lua_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_KeywordHeavy_Lua54)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_Branchy_Korva(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Native, kKorvaBranchyBrain);
+  run_korva_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_Branchy_Korva)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_Branchy_Korva_Interpreter(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Interpreter, kKorvaBranchyBrain);
+  run_korva_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_Branchy_Korva_Interpreter)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_Branchy_Lua54(benchmark::State& state) {
+  LuaWorld w(true, kLuaBranchyBrain);
+  run_lua_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_Branchy_Lua54)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_LoopHeavy_Korva(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Native, kKorvaLoopBrain);
+  run_korva_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_LoopHeavy_Korva)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_LoopHeavy_Korva_Interpreter(benchmark::State& state) {
+  KorvaWorld w(BackEnd::Interpreter, kKorvaLoopBrain);
+  run_korva_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_LoopHeavy_Korva_Interpreter)->Unit(benchmark::kMicrosecond);
+
+void BM_BrainStep_LoopHeavy_Lua54(benchmark::State& state) {
+  LuaWorld w(true, kLuaLoopBrain);
+  run_lua_steps(state, w);
+}
+BENCHMARK(BM_BrainStep_LoopHeavy_Lua54)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace korva::bench

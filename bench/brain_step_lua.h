@@ -47,13 +47,13 @@ struct LuaWorld {
   std::unique_ptr<Machine> machine = machine_create();
   System sys;
 
-  LuaWorld(bool has_floor_division) {
+  explicit LuaWorld(bool has_floor_division, const char* brain_source = kLuaBrain) {
     sys.core = core.get();
     sys.machine = machine.get();
     machine_attach(sys);
     L = luaL_newstate();
     luaL_openlibs(L);
-    std::string src = lua_source(has_floor_division);
+    std::string src = lua_source(has_floor_division, brain_source);
     if (luaL_loadbuffer(L, src.data(), src.size(), "brain") != 0) {
       std::fprintf(stderr, "%s\n", lua_tostring(L, -1));
       std::abort();
@@ -81,8 +81,8 @@ struct LuaWorld {
     brain = luaL_ref(L, LUA_REGISTRYINDEX);
     lua_createtable(L, kElements, 0);
     for (int32_t i = 0; i < kElements; ++i) {
-      lua_createtable(L, 0, 8);
-      for (const char* v : {"n", "a", "b", "c", "t", "s"}) {
+      lua_createtable(L, 0, 10);
+      for (const char* v : {"n", "a", "b", "c", "t", "s", "i", "j", "acc"}) {
         lua_pushinteger(L, 0);
         lua_setfield(L, -2, v);
       }

@@ -127,10 +127,180 @@ return function(e)
 end
 )";
 
+// The loop-heavy brain: a 12 x 12 multiply-add over its own variables on every run (288 taken
+// jumps, no keyword calls), and the same in Lua with the variables in the element's table.
+inline constexpr const char* kKorvaLoopBrain = R"(; A loop-heavy brain
+var n=0
+var i=0
+var j=0
+var acc=0
+n=n+1
+acc=0
+i=0
+outer:
+j=0
+inner:
+acc=acc+i*j+n
+j=j+1
+if j<12
+goto inner
+endif
+i=i+1
+if i<12
+goto outer
+endif
+)";
+
+inline constexpr const char* kLuaLoopBrain = R"(
+local k = ...
+return function(e)
+  e.n = e.n + 1
+  e.acc = 0
+  e.i = 0
+  repeat
+    e.j = 0
+    repeat
+      e.acc = e.acc + e.i * e.j + e.n
+      e.j = e.j + 1
+    until not (e.j < 12)
+    e.i = e.i + 1
+  until not (e.i < 12)
+end
+)";
+
+// The keyword-heavy brain: 20 calls of value keywords in a row, little else.
+inline constexpr const char* kKorvaKeywordBrain = R"(; A keyword-heavy brain
+var n=0
+var a=0
+var b=0
+n=n+1
+a=sum(n,1)
+b=absolute_value(a)
+a=sum(a,b)
+b=subtract(a,n)
+a=limit(b,0,100000)
+b=multiply(a,3)
+a=divide(b,2)
+b=sum(a,n)
+a=absolute_value(b)
+b=subtract(a,7)
+a=limit(b,-5,5000)
+b=sum(a,a)
+a=multiply(b,2)
+b=divide(a,3)
+a=sum(b,1)
+b=absolute_value(a)
+a=subtract(b,n)
+b=limit(a,0,99)
+a=sum(a,b)
+b=divide(a,2)
+)";
+
+inline constexpr const char* kLuaKeywordBrain = R"(
+local k = ...
+local sum, subtract, multiply, divide = k.sum, k.subtract, k.multiply, k.divide
+local absolute_value, limit = k.absolute_value, k.limit
+return function(e)
+  e.n = e.n + 1
+  e.a = sum(e.n, 1)
+  e.b = absolute_value(e.a)
+  e.a = sum(e.a, e.b)
+  e.b = subtract(e.a, e.n)
+  e.a = limit(e.b, 0, 100000)
+  e.b = multiply(e.a, 3)
+  e.a = divide(e.b, 2)
+  e.b = sum(e.a, e.n)
+  e.a = absolute_value(e.b)
+  e.b = subtract(e.a, 7)
+  e.a = limit(e.b, -5, 5000)
+  e.b = sum(e.a, e.a)
+  e.a = multiply(e.b, 2)
+  e.b = divide(e.a, 3)
+  e.a = sum(e.b, 1)
+  e.b = absolute_value(e.a)
+  e.a = subtract(e.b, e.n)
+  e.b = limit(e.a, 0, 99)
+  e.a = sum(e.a, e.b)
+  e.b = divide(e.a, 2)
+end
+)";
+
+// The branchy brain: nested ifs on values that change from run to run.
+inline constexpr const char* kKorvaBranchyBrain = R"(; A branchy brain
+var n=0
+var a=0
+var b=0
+var c=0
+var s=0
+n=n+1
+a=n-n/8*8
+b=n-n/13*13
+c=0
+if a<3
+if b<6
+c=1
+else
+c=2
+endif
+else
+if a=5
+c=3
+else
+if b>8
+c=4
+else
+c=5
+endif
+endif
+endif
+if c<>2
+if a>1
+c=c+10
+endif
+endif
+if b>=a
+s=s+c
+else
+s=s-c
+endif
+if s>1000
+s=0
+endif
+if s<-1000
+s=0
+endif
+)";
+
+inline constexpr const char* kLuaBranchyBrain = R"(
+local k = ...
+local floor = math.floor
+return function(e)
+  e.n = e.n + 1
+  e.a = e.n - DIV(e.n, 8) * 8
+  e.b = e.n - DIV(e.n, 13) * 13
+  e.c = 0
+  if e.a < 3 then
+    if e.b < 6 then e.c = 1 else e.c = 2 end
+  else
+    if e.a == 5 then
+      e.c = 3
+    else
+      if e.b > 8 then e.c = 4 else e.c = 5 end
+    end
+  end
+  if e.c ~= 2 then
+    if e.a > 1 then e.c = e.c + 10 end
+  end
+  if e.b >= e.a then e.s = e.s + e.c else e.s = e.s - e.c end
+  if e.s > 1000 then e.s = 0 end
+  if e.s < -1000 then e.s = 0 end
+end
+)";
+
 // kLuaBrain with DIV(x, y) written as floor division: x // y in Lua 5.4 (integers), and
 // floor(x / y) in LuaJIT (numbers are doubles; floor is one of its fast functions).
-inline std::string lua_source(bool has_floor_division) {
-  std::string s = kLuaBrain, out;
+inline std::string lua_source(bool has_floor_division, const char* brain = kLuaBrain) {
+  std::string s = brain, out;
   size_t pos = 0;
   for (size_t at; (at = s.find("DIV(", pos)) != std::string::npos;) {
     out += s.substr(pos, at - pos);

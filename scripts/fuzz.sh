@@ -28,7 +28,8 @@ build=$root/build-fuzz
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
   targets=(brain_fuzz m3d_fuzz project_fuzz settings_fuzz run_files_fuzz image_fuzz wave_fuzz
-           track_fuzz fuzz_visual_readers fuzz_model_file net_fuzz builder_fuzz math_fuzz)
+           track_fuzz fuzz_visual_readers fuzz_model_file net_fuzz builder_fuzz math_fuzz
+           brain_native_fuzz)
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKORVA_FUZZ=ON -DKORVA_TESTS=OFF >/dev/null

@@ -3,9 +3,11 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "brain/native.h"
 #include "model/model.h"
 
 namespace korva {
@@ -15,7 +17,6 @@ namespace {
 // Guest value of the return address that ends a brain call: the final ret of a brain pops it
 // and hands control back to the host (the brain step or execute). Address 0 is never mapped.
 constexpr uint32_t kHostReturn = 0;
-constexpr int32_t kHostReturnOp = -1;
 
 struct Flags {
   int32_t a = 0, b = 0;
@@ -109,6 +110,8 @@ bool raise(Machine& m, FaultKind kind, uint32_t eip, uint32_t address) {
       return raise(m, FaultKind::TimeLimit, o->eip, 0);                           \
     GO(o->target_op);                                                             \
   } while (0)
+#define TARGET_OP() (o->target_op)
+#define NEXT_OP() (o->next_op)
 #else
 #define KORVA_THREADED 0
 #define CASE(k) case OpKind::k:
@@ -126,7 +129,17 @@ bool raise(Machine& m, FaultKind kind, uint32_t eip, uint32_t address) {
       return raise(m, FaultKind::TimeLimit, o->eip, 0);                           \
     GO(&ops[o->target]);                                                          \
   } while (0)
+#define TARGET_OP() (&ops[o->target])
+#define NEXT_OP() (&ops[o->next])
 #endif
+// A taken jump inside a fused op, reported at eip: one budget step and the clock check.
+#define COUNT_JUMP(eip)                                                           \
+  do {                                                                            \
+    if (--m.budget < 0) return raise(m, FaultKind::Budget, eip, 0);               \
+    if (((m.budget & (kTimeCheckJumps - 1)) == 0 || m.calls_unchecked >= kTimeCheckCalls) && \
+        past_deadline(m))                                                         \
+      return raise(m, FaultKind::TimeLimit, eip, 0);                              \
+  } while (0)
 
 // Runs from op `pc` with the registers in m.regs until the ret that pops the host return
 // address pushed by the caller. Returns false on a fault.
@@ -139,6 +152,7 @@ bool run(System& s, int32_t pc) {
   // edi names a checked record of the pool for the whole call, and Var offsets were checked
   // against the record size when decoding, so record words are plain host accesses.
   uint8_t* const rec = inst.host + (static_cast<uint32_t>(r[kEdi]) - inst.base);
+  if (machine_runs_native(m)) return native_run(s, *m.native, pc, rec);
   Flags f;
   const Op* o = &ops[pc];
 
@@ -248,6 +262,23 @@ dispatch:
       CASE(CmpVarJcc) KORVA_CMP_JCC(load(rec + o->imm))
       CASE(CmpAbsJcc) KORVA_CMP_JCC(*o->ptr)
 #undef KORVA_CMP_JCC
+      // mov eax, 1 / cmp + jcc over / xor eax, eax / mov [temp], eax / cmp eax, 0 + je.
+#define KORVA_CMP_BOOL(src)                                \
+  if (cond_holds(o->cond, Flags{r[o->a], src, FlagKind::Sub})) { \
+    r[0] = 1;                                              \
+    COUNT_JUMP(o->eip);                                    \
+    *o->ptr = 1;                                           \
+    f = Flags{1, 0, FlagKind::Sub};                        \
+    GO(NEXT_OP());                                         \
+  }                                                        \
+  r[0] = 0;                                                \
+  *o->ptr = 0;                                             \
+  f = Flags{0, 0, FlagKind::Sub};                          \
+  COUNT_JUMP(o->ret);                                      \
+  GO(TARGET_OP());
+      CASE(CmpImmBool) KORVA_CMP_BOOL(o->imm)
+      CASE(CmpVarBool) KORVA_CMP_BOOL(load(rec + o->imm))
+#undef KORVA_CMP_BOOL
       CASE(Jmp) JUMP();
 
       CASE(CallCode) {
@@ -292,6 +323,9 @@ dispatch:
 #undef GO
 #undef NEXT
 #undef JUMP
+#undef COUNT_JUMP
+#undef TARGET_OP
+#undef NEXT_OP
 #undef KORVA_THREADED
 
 // Pushes the host return address and runs the brain at entry with edi = handle.
@@ -315,7 +349,12 @@ bool enter(System& s, int32_t handle, uint32_t entry) {
 
 }  // namespace
 
-std::unique_ptr<Machine> machine_create() { return std::make_unique<Machine>(); }
+std::unique_ptr<Machine> machine_create() {
+  auto m = std::make_unique<Machine>();
+  const char* v = std::getenv("KORVA_BRAIN_INTERPRETER");
+  if (v && std::strcmp(v, "1") == 0) m->back_end = BackEnd::Interpreter;
+  return m;
+}
 
 void machine_attach(System& s) {
   Machine& m = *s.machine;

@@ -36,6 +36,13 @@ constexpr int32_t kTimeCheckCalls = 16;
 constexpr int32_t kMaxExecuteDepth = 64;
 // Return addresses the guest stack holds.
 constexpr int32_t kStackSlots = static_cast<int32_t>(guest::kStackBytes / 4);
+// The return op (Machine::stack_ops) of the slot that hands control back to the host.
+constexpr int32_t kHostReturnOp = -1;
+
+// How brains run: translated to host code (where the host allows it) or interpreted. The
+// interpreter is the portable path and the reference; KORVA_BRAIN_INTERPRETER=1 makes it the
+// default of new machines.
+enum class BackEnd : uint8_t { Native, Interpreter };
 
 struct BrainFault {
   FaultKind kind = FaultKind::None;
@@ -43,10 +50,15 @@ struct BrainFault {
   uint32_t address = 0;  // the memory or target address involved, if any
 };
 
+struct NativeCode;  // brain/native.h
+
 struct Machine {
   GuestMemory memory;
   KeywordBindings keywords;
   Program program;
+  BackEnd back_end = BackEnd::Native;  // chosen by machine_create; read when predecoding
+  std::shared_ptr<NativeCode> native;  // program's host code; null: interpret
+  bool peephole = true;  // fuse compare-to-boolean-then-test sequences when predecoding
 
   Registers regs;  // the registers as the last brain call left them (for tests and tools)
   std::vector<uint8_t> stack = std::vector<uint8_t>(guest::kStackBytes);
@@ -60,15 +72,19 @@ struct Machine {
   int32_t current_handle = 0;  // edi of the brain that runs now
 };
 
+// A machine whose back end is native unless KORVA_BRAIN_INTERPRETER=1 is set.
 std::unique_ptr<Machine> machine_create();
+
+// True when brains of the current program run as host code.
+inline bool machine_runs_native(const Machine& m) { return m.native && m.back_end == BackEnd::Native; }
 
 // Maps the guest regions of the system: the Core's instance pool, the TempArea, LiteralPool
 // and CodeBuffer of s.brain, and the machine's own stack. Call once the states are wired.
 void machine_attach(System& s);
 
 // Builds the pre-decoded form of the compiled code [0, s.brain->out) from the brain entry of
-// every element (instance record word 84) and everything reachable from there. Call after
-// every compile_project_brains.
+// every element (instance record word 84) and everything reachable from there, and with the
+// native back end its host code. Call after every compile_project_brains.
 void machine_predecode(System& s);
 // The names of the keywords without a routine that the pre-decoded code calls, in table order.
 // Such a call does nothing and answers 0; the run reports the list once, after compiling.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "brain/machine.h"
+#include "brain/native.h"
 #include "model/instance_record.h"
 
 namespace korva {
@@ -224,6 +225,62 @@ struct Decoder {
       op.target = j.target;
       op.next = j.next;
     }
+    if (m.peephole) {
+      fuse_booleans();
+      skip_reloads();
+    }
+  }
+
+  // The peephole pass, second part: a load of the word just stored from the same register
+  // ("mov [x], eax / mov eax, [x]", as the compiler emits for every temporary) changes nothing,
+  // so the store goes on after it. The load stays in place for branches that enter it.
+  void skip_reloads() {
+    std::vector<Op>& ops = m.program.ops;
+    for (Op& store : ops) {
+      for (;;) {
+        if (store.next < 0 || (store.kind != OpKind::StoreAbs && store.kind != OpKind::StoreVar)) break;
+        const Op& load = ops[size_t(store.next)];
+        const bool same_word = store.kind == OpKind::StoreAbs
+                                   ? load.kind == OpKind::MovAbs && load.ptr == store.ptr
+                                   : load.kind == OpKind::MovVar && load.imm == store.imm;
+        if (!same_word || load.a != store.b) break;
+        store.next = load.next;
+        ++m.program.skipped_reloads;
+      }
+    }
+  }
+
+  // The peephole pass, first part: "mov eax, 1 / cmp reg, src + jcc over / xor eax, eax /
+  // over: mov [temp], eax / cmp eax, 0 + je target" becomes one CmpImmBool or CmpVarBool at the
+  // mov's place (predecoded.h). The compiled bytes stay as they are; only what runs changes.
+  // Temporaries are still stored: they are guest memory that a brain could read.
+  void fuse_booleans() {
+    std::vector<Op>& ops = m.program.ops;
+    const auto at = [&](int32_t i) -> const Op* { return i >= 0 ? &ops[size_t(i)] : nullptr; };
+    for (Op& mov : ops) {
+      if (mov.kind != OpKind::MovImm || mov.a != 0 || mov.imm != 1) continue;
+      const Op* cmp = at(mov.next);
+      if (!cmp || (cmp->kind != OpKind::CmpImmJcc && cmp->kind != OpKind::CmpVarJcc) || cmp->a == 0) continue;
+      const Op* zero = at(cmp->next);
+      if (!zero || zero->kind != OpKind::XorReg || zero->a != 0 || zero->b != 0) continue;
+      const Op* keep = at(zero->next);
+      if (!keep || cmp->target != zero->next || keep->kind != OpKind::StoreAbs || keep->b != 0) continue;
+      const Op* test = at(keep->next);
+      if (!test || test->kind != OpKind::CmpImmJcc || test->a != 0 || test->imm != 0 || test->cond != Cond::E)
+        continue;
+      Op f;
+      f.kind = cmp->kind == OpKind::CmpImmJcc ? OpKind::CmpImmBool : OpKind::CmpVarBool;
+      f.a = cmp->a;
+      f.imm = cmp->imm;
+      f.cond = cmp->cond;
+      f.ptr = keep->ptr;
+      f.eip = cmp->eip;
+      f.ret = test->eip;
+      f.target = test->target;
+      f.next = test->next;
+      mov = f;
+      ++m.program.fused_booleans;
+    }
   }
 };
 
@@ -236,6 +293,8 @@ void machine_predecode_from(System& s, const std::vector<uint32_t>& entries) {
   p.code_size = b.out < b.code.size() ? b.out : static_cast<uint32_t>(b.code.size());
   p.ops.clear();
   p.op_at.assign(p.code_size, -1);
+  p.fused_booleans = 0;
+  p.skipped_reloads = 0;
 
   Decoder d{s, m, b.code.data(), p.code_size, {}};
   for (uint32_t e : entries) d.op_for(e);
@@ -250,6 +309,7 @@ void machine_predecode_from(System& s, const std::vector<uint32_t>& entries) {
     op.target_op = op.target >= 0 ? &p.ops[op.target] : nullptr;
   }
   p.handlers_set = false;
+  m.native = m.back_end == BackEnd::Native ? native_translate(m) : nullptr;
 }
 
 std::vector<std::string> machine_unbound_keywords(const Machine& m) {

@@ -30,6 +30,8 @@ enum class FlagKind : uint8_t { Sub, Add };
   X(Jcc) X(Jmp) X(CallCode) X(CallKeyword) X(Ret) X(Nop)                                      \
   /* cmp followed by a conditional jump, fused at the cmp's place */                          \
   X(CmpImmJcc) X(CmpVarJcc) X(CmpAbsJcc)                                                      \
+  /* a comparison made into 0 or 1 in eax, stored to a temporary and tested, fused */         \
+  X(CmpImmBool) X(CmpVarBool)                                                                 \
   X(Fault)
 
 enum class OpKind : uint8_t {
@@ -53,6 +55,15 @@ enum class FaultKind : uint8_t {
   BadEntry,            // a brain entry address that is not compiled code
 };
 
+// CmpImmBool / CmpVarBool stand for the sequence the compiler emits for "if a < b" (any
+// comparison), entered at its first instruction:
+//     mov eax, 1 / cmp reg, src / jcc over / xor eax, eax / over: mov [temp], eax /
+//     cmp eax, 0 / je target
+// a: reg, imm: src (Imm or Var), cond: the jcc's, ptr: the temporary, target: the je's target,
+// next: the op after the je; eip and ret: where the two jumps are reported, the addresses of
+// "cmp reg, src" and "cmp eax, 0" (as for any fused compare and jump). The effects are those of
+// the sequence, taken jumps included (each counts against the budget); the ops of the sequence
+// stay in place for branches that enter it further on.
 struct Op {
   OpKind kind = OpKind::Nop;
   uint8_t a = 0;        // destination register (x86::Reg order)
@@ -75,6 +86,8 @@ struct Program {
   std::vector<int32_t> op_at;  // CodeBuffer offset -> op index, -1 when not an instruction start
   uint32_t code_size = 0;      // bytes of compiled code (the output position)
   bool handlers_set = false;   // Op::handler filled in by the interpreter
+  int32_t fused_booleans = 0;  // CmpImmBool / CmpVarBool ops made by the peephole pass
+  int32_t skipped_reloads = 0; // loads of a just-stored word that the pass links around
 };
 
 }  // namespace korva

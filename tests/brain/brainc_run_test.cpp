@@ -41,6 +41,9 @@ TEST(BraincRun, PrintsTheVariablesAfterTheSteps) {
   EXPECT_NE(out.find("|" + loop + ", line 4: goto again\n"), std::string::npos) << out;  // where
   EXPECT_NE(out.find("n=4194305\n"), std::string::npos) << out;
   EXPECT_EQ(status, 0);
+  // --interpreter runs the same brains without host code, to the same end.
+  EXPECT_EQ(run_brainc("--run 3 --interpreter " + counter, status), "n=8\ntwice=16\nm=768000\n");
+  EXPECT_EQ(run_brainc("--run 2 --interpreter " + loop, status), out);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 // as FILE:LINE: TEXT.
 //
 //   brainc [--hex] [--asm] [--editor] [--all-errors] FILE.brn...
-//   brainc --run N FILE.brn...   runs N brain steps and prints the variables (run.cpp)
+//   brainc --run N FILE.brn...   runs N brain steps and prints the variables (run.cpp), as
+//                                host code where the host allows it; --interpreter interprets
 //   brainc --keywords            prints the keyword reference (markdown)
 //
 // --all-errors goes on after an error with the next line and prints every error of the file,
@@ -21,7 +22,7 @@
 #include "core/core.h"
 #include "model/model.h"
 
-int brainc_run(std::string_view file, int32_t steps);  // run.cpp
+int brainc_run(std::string_view file, int32_t steps, bool interpret);  // run.cpp
 
 // FILE:LINE: TEXT (FILE: TEXT without a line), the form compilers use, so that editors open
 // the line.
@@ -34,14 +35,14 @@ namespace {
 
 void usage() {
   std::fprintf(stderr, "usage: brainc [--hex] [--asm] [--editor] [--all-errors] FILE.brn...\n"
-                       "       brainc --run N FILE.brn...\n"
+                       "       brainc --run N [--interpreter] FILE.brn...\n"
                        "       brainc --keywords\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool hex = false, assembly = false, all_errors = false, keywords = false;
+  bool hex = false, assembly = false, all_errors = false, keywords = false, interpret = false;
   korva::Pass pass = korva::Pass::Normal;
   std::vector<std::string_view> files;
   int32_t run_steps = -1;
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
     std::string_view a = argv[i];
     if (a == "--run" && i + 1 < argc) run_steps = std::atoi(argv[++i]);
     else if (a == "--hex") hex = true;
+    else if (a == "--interpreter") interpret = true;
     else if (a == "--asm") assembly = true;
     else if (a == "--editor") pass = korva::Pass::Editor;
     else if (a == "--all-errors") all_errors = true;
@@ -74,7 +76,7 @@ int main(int argc, char** argv) {
   int status = 0;
   for (std::string_view file : files) {
     if (run_steps >= 0) {
-      status |= brainc_run(file, run_steps);
+      status |= brainc_run(file, run_steps, interpret);
       continue;
     }
     auto c = korva::core_create();

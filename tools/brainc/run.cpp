@@ -13,11 +13,12 @@
 
 void print_compile_error(std::string_view file, int32_t line, const std::string& text);  // brainc.cpp
 
-int brainc_run(std::string_view file, int32_t steps) {
+int brainc_run(std::string_view file, int32_t steps, bool interpret) {
   auto blocks = std::make_unique<korva::Blocks>();
   korva::BrainRunResult r =
       korva::run_brain_file(file, steps, korva::bind_brain_keywords, [&](korva::System& s) {
         s.blocks = blocks.get();
+        if (interpret) s.machine->back_end = korva::BackEnd::Interpreter;
         korva::fill_math_tables(*s.core);
       });
   if (!r.compiled) {
