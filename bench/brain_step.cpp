@@ -87,6 +87,13 @@ void BM_BrainStep_Korva_Interpreter(benchmark::State& state) {
 }
 BENCHMARK(BM_BrainStep_Korva_Interpreter)->Unit(benchmark::kMicrosecond);
 
+}  // namespace
+
+// Lua 5.4 has no FFI: no Lua 5.4 world asks for it.
+void push_ffi_keywords(lua_State*, System&) { std::abort(); }
+
+namespace {
+
 void BM_BrainStep_Lua54(benchmark::State& state) {
   LuaWorld w(true);
   run_lua_steps(state, w);

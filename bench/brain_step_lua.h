@@ -38,6 +38,9 @@ struct LuaAdapter<R (*)(System&, P...)> {
 template <auto F>
 constexpr lua_CFunction lua_keyword = &LuaAdapter<decltype(F)>::template function<F>;
 
+// Pushes the keyword table of FFI function pointers (defined by the LuaJIT program only).
+void push_ffi_keywords(lua_State* L, System& s);
+
 // The brain function and the 256 element tables of one Lua state.
 struct LuaWorld {
   lua_State* L = nullptr;
@@ -47,7 +50,9 @@ struct LuaWorld {
   std::unique_ptr<Machine> machine = machine_create();
   System sys;
 
-  explicit LuaWorld(bool has_floor_division, const char* brain_source = kLuaBrain) {
+  // ffi_keywords (LuaJIT only): the chunk gets its keywords as FFI function pointers instead of
+  // C closures, so that the JIT compiles straight through the calls.
+  explicit LuaWorld(bool has_floor_division, const char* brain_source = kLuaBrain, bool ffi_keywords = false) {
     sys.core = core.get();
     sys.machine = machine.get();
     machine_attach(sys);
@@ -58,22 +63,11 @@ struct LuaWorld {
       std::fprintf(stderr, "%s\n", lua_tostring(L, -1));
       std::abort();
     }
-    lua_createtable(L, 0, 10);  // the keyword table handed to the chunk
-    const auto add = [&](const char* name, lua_CFunction f) {
-      lua_pushlightuserdata(L, &sys);
-      lua_pushcclosure(L, f, 1);
-      lua_setfield(L, -2, name);
-    };
-    add("sum", lua_keyword<&sum>);
-    add("subtract", lua_keyword<&subtract>);
-    add("multiply", lua_keyword<&multiply>);
-    add("divide", lua_keyword<&divide>);
-    add("absolute_value", lua_keyword<&absolute_value>);
-    add("limit", lua_keyword<&limit>);
-    add("between", lua_keyword<&between>);
-    add("score", lua_keyword<&score>);
-    add("score_set", lua_keyword<&score_set>);
-    add("score_add", lua_keyword<&score_add>);
+    if (ffi_keywords) {
+      push_ffi_keywords(L, sys);
+    } else {
+      push_keywords();
+    }
     if (lua_pcall(L, 1, 1, 0) != 0) {
       std::fprintf(stderr, "%s\n", lua_tostring(L, -1));
       std::abort();
@@ -93,6 +87,26 @@ struct LuaWorld {
     elements = luaL_ref(L, LUA_REGISTRYINDEX);
   }
   ~LuaWorld() { lua_close(L); }
+
+  // The keyword table handed to the chunk, of C closures.
+  void push_keywords() {
+    lua_createtable(L, 0, 10);
+    const auto add = [&](const char* name, lua_CFunction f) {
+      lua_pushlightuserdata(L, &sys);
+      lua_pushcclosure(L, f, 1);
+      lua_setfield(L, -2, name);
+    };
+    add("sum", lua_keyword<&sum>);
+    add("subtract", lua_keyword<&subtract>);
+    add("multiply", lua_keyword<&multiply>);
+    add("divide", lua_keyword<&divide>);
+    add("absolute_value", lua_keyword<&absolute_value>);
+    add("limit", lua_keyword<&limit>);
+    add("between", lua_keyword<&between>);
+    add("score", lua_keyword<&score>);
+    add("score_set", lua_keyword<&score_set>);
+    add("score_add", lua_keyword<&score_add>);
+  }
 
   // One brain step: every element's brain once, called from the host as the brain step does.
   void step() {
