@@ -130,6 +130,7 @@ struct Overlays {
 
   std::unique_ptr<FontLibrary, FontLibraryDeleter> fonts_lib;
   FontSlotPtr fonts[kFontSlots];
+  uint32_t fonts_pending = 0;  // bit per slot: its default font is made at first use
   BitmapFont run_font;  // "font8.fnt": used where a slot has no font
   bool run_font_loaded = false;
 
@@ -182,7 +183,7 @@ void screen_print_remove(System& s);
 // height, positive: cell height, as the display's fonts take it) and weight (clamped 0..1000).
 // False when no font could be made; the slot is then empty.
 bool font_create(System& s, std::string_view name, int32_t height, int32_t weight, int32_t slot);
-// The run's 16 default fonts: "Arial", height 28, weight 400.
+// The run's 16 default fonts: "Arial", height 28, weight 400, each opened when first used.
 void fonts_create_defaults(System& s);
 void fonts_release(System& s);
 // The family name of the face in slot ("" when the slot is empty).

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "core/core.h"
@@ -22,6 +23,8 @@ namespace korva {
 
 struct FontLibrary {
   FT_Library ft = nullptr;
+  // The file and face index fontconfig chose for each face name and weight asked for.
+  std::map<std::pair<std::string, int32_t>, std::pair<std::string, int32_t>> files;
   ~FontLibrary() {
     if (ft) FT_Done_FreeType(ft);
   }
@@ -110,8 +113,16 @@ void blend_pixel(platform::Surface& s, uint8_t* pixels, int32_t x, int32_t y, in
   }
 }
 
+bool font_make(Overlays& o, std::string_view name, int32_t height, int32_t weight, int32_t slot);
+
+// The font in slot; a default font still pending is made now, at its first use.
 FontSlot* slot_font(Overlays& o, int32_t slot) {
-  return o.fonts[std::clamp(slot, 0, kFontSlots - 1)].get();
+  slot = std::clamp(slot, 0, kFontSlots - 1);
+  if (o.fonts_pending & (1u << slot)) {
+    o.fonts_pending &= ~(1u << slot);
+    font_make(o, "Arial", 28, 400, slot);
+  }
+  return o.fonts[slot].get();
 }
 
 int32_t clamp_slot(int32_t slot) { return std::clamp(slot, 0, kFontSlots - 1); }
@@ -173,8 +184,14 @@ void run_font_draw(const BitmapFont& f, platform::Surface& s, uint8_t* pixels, s
 
 bool font_create(System& s, std::string_view name, int32_t height, int32_t weight, int32_t slot) {
   if (!s.overlays) return false;
-  Overlays& o = *s.overlays;
   slot = clamp_slot(slot);
+  s.overlays->fonts_pending &= ~(1u << slot);
+  return font_make(*s.overlays, name, height, weight, slot);
+}
+
+namespace {
+
+bool font_make(Overlays& o, std::string_view name, int32_t height, int32_t weight, int32_t slot) {
   o.fonts[slot].reset();
   weight = std::clamp(weight, 0, 1000);
   if (weight == 0) weight = 400;  // "don't care" is the regular weight
@@ -183,9 +200,16 @@ bool font_create(System& s, std::string_view name, int32_t height, int32_t weigh
     if (FT_Init_FreeType(&lib->ft) != 0) return false;
     o.fonts_lib = std::move(lib);
   }
-  std::string file;
-  int32_t index = 0;
-  if (!find_font_file(name, weight, file, index)) return false;
+  const auto key = std::make_pair(std::string(name), weight);
+  auto known = o.fonts_lib->files.find(key);
+  if (known == o.fonts_lib->files.end()) {
+    std::string file;
+    int32_t index = 0;
+    if (!find_font_file(name, weight, file, index)) return false;
+    known = o.fonts_lib->files.emplace(key, std::make_pair(file, index)).first;
+  }
+  const std::string& file = known->second.first;
+  const int32_t index = known->second.second;
   FontSlotPtr font(new FontSlot);
   if (FT_New_Face(o.fonts_lib->ft, file.c_str(), index, &font->face) != 0) {
     font->face = nullptr;
@@ -204,13 +228,20 @@ bool font_create(System& s, std::string_view name, int32_t height, int32_t weigh
   return true;
 }
 
+}  // namespace
+
+// The faces are opened when a slot is first used: a project that prints nothing never starts
+// fontconfig or FreeType.
 void fonts_create_defaults(System& s) {
-  for (int32_t i = 0; i < kFontSlots; ++i) font_create(s, "Arial", 28, 400, i);
+  if (!s.overlays) return;
+  for (auto& f : s.overlays->fonts) f.reset();
+  s.overlays->fonts_pending = (1u << kFontSlots) - 1;
 }
 
 void fonts_release(System& s) {
   if (!s.overlays) return;
   for (auto& f : s.overlays->fonts) f.reset();
+  s.overlays->fonts_pending = 0;
 }
 
 std::string font_family(System& s, int32_t slot) {

@@ -478,8 +478,21 @@ void scene_camera_fills(Scene& s, const std::vector<ElementState>& states, platf
 }
 
 void scene_draw(Scene& s, const std::vector<ElementState>& states, gl::Device& d, platform::Surface& back) {
-  if (!s.main || !gl::render_begin(d, back)) return;
+  if (!s.main) return;
   const std::vector<size_t> cameras = shown_cameras(s, states);
+  // The pass copies in and back only the box around the shown cameras' viewports; with no
+  // camera shown there is nothing to draw and the surface stays as it is.
+  int32_t x1 = back.width, y1 = back.height, x2 = 0, y2 = 0;
+  for (size_t i : cameras) {
+    const rm::Viewport& v = s.viewports[size_t(s.elements[i].viewport)];
+    if (v.width <= 0 || v.height <= 0) continue;
+    x1 = std::min(x1, v.x);
+    y1 = std::min(y1, v.y);
+    x2 = std::max(x2, v.x + v.width);
+    y2 = std::max(y2, v.y + v.height);
+  }
+  if (x2 <= x1 || y2 <= y1) return;
+  if (!gl::render_begin(d, back, {x1, y1, x2 - x1, y2 - y1})) return;
   for (size_t i : cameras) {
     rm::Viewport& v = s.viewports[size_t(s.elements[i].viewport)];
     gl::viewport_clear_depth(d, v);

@@ -402,3 +402,45 @@ TEST_F(GlFixture, AntialiasingSoftensEdgesAndKeepsTheRest) {
   EXPECT_GT(partial(soft), 20);
   for (int32_t x = 0; x < 64; ++x) ASSERT_EQ(platform::surface_pixel(soft, x, 2), 0x123456u);
 }
+
+// A pass copies in only its area, and an area of one colour is cleared to it instead of being
+// converted: both give exactly the picture of a pass that converts the whole surface.
+TEST_F(GlFixture, UniformAndPartialAreasGiveThePictureOfAFullCopy) {
+  for (PixelFormat format : {PixelFormat::Rgb565, PixelFormat::Rgb555, PixelFormat::Xrgb8888}) {
+    SCOPED_TRACE(int(format));
+    FramePtr scene = frame_create(nullptr);
+    FramePtr camera = frame_create(scene.get());
+    frame_set_position(*camera, scene.get(), vec3(0, 0, -3));
+    frame_add_light(*scene, light_create(LightKind::Ambient, vec3(0.5f)));
+    FramePtr sun = frame_create(scene.get());
+    frame_set_orientation(*sun, scene.get(), vec3(0.3f, -1, 1), vec3(0, 1, 0));
+    frame_add_light(*sun, light_create(LightKind::Directional, vec3(0.7f)));
+    FramePtr box = frame_create(scene.get());
+    frame_add_visual(*box, make_cube(0.6f));
+    frame_set_orientation(*box, scene.get(), vec3(0.4f, 0.3f, 1), vec3(0, 1, 0));
+    Viewport v;
+    v.camera = camera;
+    viewport_set_rect(v, 16, 8, 96, 80);
+    // how: 0 whole surface with one odd pixel in a corner of the viewport that the box leaves
+    // alone (so it is converted), 1 the same with the pass area on the viewport, 2 uniform.
+    auto render = [&](int how, Surface& s) {
+      ASSERT_TRUE(platform::surface_create(s, 128, 96, format));
+      platform::surface_fill(s, platform::pack_rgb(format, 70, 90, 200));
+      if (how < 2) platform::surface_fill_rect(s, 17, 9, 1, 1, platform::pack_rgb(format, 255, 0, 0));
+      const gl::PassRect area = how == 1 ? gl::PassRect{16, 8, 96, 80} : gl::PassRect{};
+      ASSERT_TRUE(gl::render_begin(device, s, area));
+      EXPECT_EQ(device.stats.converted, how == 0 ? 128 * 96 : how == 1 ? 96 * 80 : 0);
+      gl::viewport_clear_depth(device, v);
+      gl::viewport_render(device, v, *scene);
+      ASSERT_TRUE(gl::render_end(device, s));
+    };
+    Surface full, partial, uniform;
+    render(0, full);
+    render(1, partial);
+    render(2, uniform);
+    EXPECT_EQ(full.pixels, partial.pixels);
+    EXPECT_NE(platform::surface_pixel(full, 64, 48), platform::surface_pixel(full, 1, 1));  // the box is there
+    platform::surface_fill_rect(full, 17, 9, 1, 1, platform::pack_rgb(format, 70, 90, 200));
+    EXPECT_EQ(full.pixels, uniform.pixels);
+  }
+}

@@ -551,6 +551,22 @@ TEST_F(Overlay, FontsResolveByNameAndClampSlots) {
   EXPECT_TRUE(same(at(9, 8), {0, 0, 0}));
 }
 
+// The run's default fonts open their face only when a slot is first used; a font set by the
+// brain replaces the pending default.
+TEST_F(Overlay, DefaultFontsOpenAtFirstUse) {
+  fonts_create_defaults(sys);
+  EXPECT_EQ(overlays->fonts_lib, nullptr);  // neither FreeType nor fontconfig started yet
+  EXPECT_EQ(overlays->fonts[4], nullptr);
+  EXPECT_GT(text_width(sys, "Hello", 4), 20);
+  EXPECT_NE(overlays->fonts[4], nullptr);
+  EXPECT_EQ(overlays->fonts[5], nullptr);
+  EXPECT_EQ(font_family(sys, 5), "Liberation Sans");
+  ASSERT_TRUE(font_create(sys, "DejaVu Sans", 20, 400, 6));
+  EXPECT_EQ(font_family(sys, 6), "DejaVu Sans");
+  fonts_release(sys);
+  EXPECT_EQ(font_family(sys, 7), "");  // released defaults are not made again
+}
+
 TEST_F(Overlay, CoreTextOutputPrintsAtThePrintPosition) {
   // The run font: every glyph a 2 x 4 cell.
   std::vector<uint8_t> fnt = {'K', 'F', 'N', 'T', 1, 0, 32, 0, 224, 0, 4, 0, 3, 0, 0, 0};

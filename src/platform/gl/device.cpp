@@ -1,7 +1,10 @@
 // The OpenGL device's frame buffer, texture uploads and the copy between the display surface
-// and the frame buffer at the start and end of a 3D pass.
+// and the frame buffer at the start and end of a 3D pass. The copies cover only the pass area
+// (the cameras' viewports), run one loop per pixel format, and an area of one colour is cleared
+// to it instead of being converted and uploaded.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/gl/gl_local.h"
 
@@ -195,63 +198,198 @@ static bool make_target(Device& d, int32_t width, int32_t height) {
   return true;
 }
 
-// One surface pixel widened to 8 bits per channel (bit replication, so that reducing again by
-// truncation gives the same pixel back).
-static inline void widen(PixelFormat f, const uint8_t* p, uint8_t* out) {
-  if (f == PixelFormat::Xrgb8888) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    out[0] = uint8_t(v >> 16);
-    out[1] = uint8_t(v >> 8);
-    out[2] = uint8_t(v);
+namespace {
+
+// Bit replication widens a 5- or 6-bit channel so that truncating it again gives it back.
+constexpr uint8_t widen5(uint32_t v) { return uint8_t(v << 3 | v >> 2); }
+constexpr uint8_t widen6(uint32_t v) { return uint8_t(v << 2 | v >> 4); }
+
+// The bits of a surface pixel that hold its colour (the rest is ignored when comparing).
+template <PixelFormat F>
+constexpr uint32_t kColourBits = F == PixelFormat::Xrgb8888 ? 0xFFFFFFu : F == PixelFormat::Rgb555 ? 0x7FFFu : 0xFFFFu;
+
+template <PixelFormat F>
+using PixelWord = std::conditional_t<F == PixelFormat::Xrgb8888, uint32_t, uint16_t>;
+
+template <PixelFormat F>
+inline uint32_t load_pixel(const uint8_t* p) {
+  PixelWord<F> v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// One surface pixel widened to 8 bits per channel: red in the lowest byte, then green, blue
+// and an opaque alpha (GL_UNSIGNED_INT_8_8_8_8_REV order, whatever the host's byte order).
+template <PixelFormat F>
+constexpr uint32_t widen(uint32_t v) {
+  uint32_t r, g, b;
+  if constexpr (F == PixelFormat::Xrgb8888) {
+    r = v >> 16 & 255, g = v >> 8 & 255, b = v & 255;
+  } else if constexpr (F == PixelFormat::Rgb565) {
+    r = widen5(v >> 11 & 31), g = widen6(v >> 5 & 63), b = widen5(v & 31);
+  } else {
+    r = widen5(v >> 10 & 31), g = widen5(v >> 5 & 31), b = widen5(v & 31);
+  }
+  return r | g << 8 | b << 16 | 0xFF000000u;
+}
+
+// Every 16-bit pixel value widened, for the surface's format.
+void make_widen_table(Device& d, PixelFormat f) {
+  if (d.widen_format == int32_t(f)) return;
+  d.widen_table.resize(65536);
+  for (uint32_t v = 0; v < 65536; ++v)
+    d.widen_table[v] = f == PixelFormat::Rgb565 ? widen<PixelFormat::Rgb565>(v) : widen<PixelFormat::Rgb555>(v);
+  d.widen_format = int32_t(f);
+}
+
+template <PixelFormat F>
+inline uint32_t widen_pixel(const Device& d, const uint8_t* p) {
+  if constexpr (F == PixelFormat::Xrgb8888)
+    return widen<F>(load_pixel<F>(p));
+  else
+    return d.widen_table[load_pixel<F>(p)];
+}
+
+// The area is copied in and read back in strips of rows, so that the buffers stay small.
+constexpr int32_t kStripRows = 32;
+
+// Rows [y, y + n) of the surface's pass area as a strip of the frame buffer: frame buffer rows
+// run bottom-up, so the strip starts with surface row y + n - 1.
+struct Strip {
+  int32_t y = 0, n = 0;
+  int32_t gl_y(const platform::Surface& s) const { return s.height - y - n; }
+  size_t index(int32_t row, int32_t width) const { return size_t(y + n - 1 - row) * size_t(width); }
+};
+
+template <typename Fn>
+void for_each_strip(const PassRect& a, Fn fn) {
+  for (int32_t y = a.y; y < a.y + a.height; y += kStripRows)
+    fn(Strip{y, std::min(kStripRows, a.y + a.height - y)});
+}
+
+// True when every pixel inside the area has the colour of its first one, given in first.
+template <PixelFormat F>
+bool area_uniform(const platform::Surface& s, const PassRect& a, uint32_t& first) {
+  constexpr size_t bpp = platform::bytes_per_pixel(F);
+  const uint8_t* top = s.pixels.data() + size_t(a.y) * size_t(s.pitch) + size_t(a.x) * bpp;
+  first = load_pixel<F>(top) & kColourBits<F>;
+  for (int32_t y = 0; y < a.height; ++y) {
+    const uint8_t* row = top + size_t(y) * size_t(s.pitch);
+    uint32_t differs = 0;  // a whole row at a time: the loop stays branch-free
+    for (int32_t x = 0; x < a.width; ++x) differs |= load_pixel<F>(row + size_t(x) * bpp) ^ first;
+    if (differs & kColourBits<F>) return false;
+  }
+  return true;
+}
+
+// Makes the frame buffer inside the pass area hold the surface's picture: one clear when the
+// area is a single colour (a camera fill, say), else the area widened and uploaded.
+template <PixelFormat F>
+void copy_in(Device& d, const platform::Surface& s) {
+  constexpr size_t bpp = platform::bytes_per_pixel(F);
+  const PassRect& a = d.area;
+  uint32_t first = 0;
+  d.under_uniform = area_uniform<F>(s, a, first);
+  if (d.under_uniform) {
+    d.under = widen<F>(first);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(a.x, s.height - a.y - a.height, a.width, a.height);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(float(d.under & 255) / 255.0f, float(d.under >> 8 & 255) / 255.0f,
+                 float(d.under >> 16 & 255) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
     return;
   }
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  uint32_t r, g, b;
-  if (f == PixelFormat::Rgb565) {
-    r = (v >> 11) & 31;
-    g = (v >> 5) & 63;
-    b = v & 31;
-    out[1] = uint8_t(g << 2 | g >> 4);
-  } else {
-    r = (v >> 10) & 31;
-    g = (v >> 5) & 31;
-    b = v & 31;
-    out[1] = uint8_t(g << 3 | g >> 2);
-  }
-  out[0] = uint8_t(r << 3 | r >> 2);
-  out[2] = uint8_t(b << 3 | b >> 2);
+  if constexpr (F != PixelFormat::Xrgb8888) make_widen_table(d, F);
+  d.strip.resize(size_t(a.width) * kStripRows);
+  glBindTexture(GL_TEXTURE_2D, d.color);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  for_each_strip(a, [&](const Strip& st) {
+    for (int32_t y = st.y; y < st.y + st.n; ++y) {
+      const uint8_t* src = s.pixels.data() + size_t(y) * size_t(s.pitch) + size_t(a.x) * bpp;
+      uint32_t* dst = d.strip.data() + st.index(y, a.width);
+      for (int32_t x = 0; x < a.width; ++x, src += bpp) dst[x] = widen_pixel<F>(d, src);
+    }
+    glTexSubImage2D(GL_TEXTURE_2D, 0, a.x, st.gl_y(s), a.width, st.n, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                    d.strip.data());
+  });
+  d.stats.converted = int64_t(a.width) * a.height;
 }
 
 // 4 x 4 ordered dither thresholds, 0..15.
-static constexpr uint8_t kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+constexpr uint8_t kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
-static inline uint32_t reduce(uint32_t v, int bits, uint32_t threshold) {
-  // Adds up to just under one step of the target precision before truncating.
-  const uint32_t step = 256u >> bits;
-  v += threshold * step / 16u;
-  if (v > 255) v = 255;
-  return v >> (8 - bits);
+// Reduces an 8-bit channel to Bits after adding up to just under one step of that precision
+// (threshold t of 0..15, in sixteenths of a step); plain truncation when t is 0.
+template <int Bits>
+constexpr uint32_t reduce(uint32_t v, uint32_t t) {
+  v += t * (256u >> Bits) / 16u;
+  return (v > 255 ? 255 : v) >> (8 - Bits);
 }
 
-static inline void narrow(PixelFormat f, const uint8_t* rgb, uint8_t* p, uint32_t threshold) {
-  if (f == PixelFormat::Xrgb8888) {
-    const uint32_t v = uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2];
-    std::memcpy(p, &v, 4);
-    return;
+// For each of the 16 dither positions, each channel's 256 values reduced and shifted into
+// place in a 16-bit pixel: a pixel is then three look-ups or-ed together.
+void make_narrow_table(Device& d, PixelFormat f, bool dither) {
+  const int32_t key = int32_t(f) * 2 + (dither ? 1 : 0);
+  if (d.narrow_key == key) return;
+  d.narrow_table.resize(16 * 3 * 256);
+  for (uint32_t p = 0; p < 16; ++p) {
+    const uint32_t t = dither ? kBayer[p / 4][p % 4] : 0;
+    uint16_t* r = d.narrow_table.data() + p * 768;
+    for (uint32_t v = 0; v < 256; ++v) {
+      if (f == PixelFormat::Rgb565) {
+        r[v] = uint16_t(reduce<5>(v, t) << 11);
+        r[256 + v] = uint16_t(reduce<6>(v, t) << 5);
+      } else {
+        r[v] = uint16_t(reduce<5>(v, t) << 10);
+        r[256 + v] = uint16_t(reduce<5>(v, t) << 5);
+      }
+      r[512 + v] = uint16_t(reduce<5>(v, t));
+    }
   }
-  uint16_t v;
-  if (f == PixelFormat::Rgb565)
-    v = uint16_t(reduce(rgb[0], 5, threshold) << 11 | reduce(rgb[1], 6, threshold) << 5 |
-                 reduce(rgb[2], 5, threshold));
-  else
-    v = uint16_t(reduce(rgb[0], 5, threshold) << 10 | reduce(rgb[1], 5, threshold) << 5 |
-                 reduce(rgb[2], 5, threshold));
-  std::memcpy(p, &v, 2);
+  d.narrow_key = key;
 }
 
-bool render_begin(Device& d, const platform::Surface& s) {
+// The pixels of the pass area that the 3D drawing changed go back into the surface, reduced to
+// its format; the others keep their exact values. A pixel changed when it differs from what
+// was copied in: the surface itself, widened again (nothing writes to it during a pass).
+template <PixelFormat F, bool Uniform>
+void copy_out(Device& d, platform::Surface& s, bool dither) {
+  constexpr size_t bpp = platform::bytes_per_pixel(F);
+  if constexpr (F != PixelFormat::Xrgb8888) {
+    make_widen_table(d, F);
+    make_narrow_table(d, F, dither);
+  }
+  const PassRect& a = d.area;
+  d.strip.resize(size_t(a.width) * kStripRows);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  for_each_strip(a, [&](const Strip& st) {
+    glReadPixels(a.x, st.gl_y(s), a.width, st.n, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8_REV, d.strip.data());
+    for (int32_t y = st.y; y < st.y + st.n; ++y) {
+      const uint32_t* now = d.strip.data() + st.index(y, a.width);
+      uint8_t* dst = s.pixels.data() + size_t(y) * size_t(s.pitch) + size_t(a.x) * bpp;
+      const uint16_t* phases = nullptr;
+      if constexpr (F != PixelFormat::Xrgb8888) phases = d.narrow_table.data() + size_t(y & 3) * 4 * 768;
+      for (int32_t i = 0; i < a.width; ++i, dst += bpp) {
+        const uint32_t n = now[i] & 0xFFFFFFu;
+        if (n == ((Uniform ? d.under : widen_pixel<F>(d, dst)) & 0xFFFFFFu)) continue;
+        if constexpr (F == PixelFormat::Xrgb8888) {
+          const uint32_t v = (n & 0xFFu) << 16 | (n & 0xFF00u) | (n >> 16 & 0xFFu);
+          std::memcpy(dst, &v, 4);
+        } else {
+          const uint16_t* t = phases + size_t((a.x + i) & 3) * 768;
+          const auto v = uint16_t(t[n & 0xFFu] | t[256 + (n >> 8 & 0xFFu)] | t[512 + (n >> 16)]);
+          std::memcpy(dst, &v, 2);
+        }
+      }
+    }
+  });
+}
+
+}  // namespace
+
+bool render_begin(Device& d, const platform::Surface& s, PassRect area) {
   d.in_pass = false;
   if (!d.ready || s.lost || s.width <= 0 || s.height <= 0 ||
       s.pixels.size() < size_t(s.pitch) * size_t(s.height))
@@ -275,23 +413,23 @@ bool render_begin(Device& d, const platform::Surface& s) {
   }
   std::erase_if(d.clipped, [](const auto& e) { return e.second.owner.expired(); });
   if (!make_target(d, s.width, s.height)) return false;
-  const int32_t bpp = platform::bytes_per_pixel(s.format);
-  d.uploaded.resize(size_t(s.width) * size_t(s.height) * 4);
-  for (int32_t y = 0; y < s.height; ++y) {
-    const uint8_t* src = s.pixels.data() + size_t(y) * size_t(s.pitch);
-    uint8_t* dst = d.uploaded.data() + size_t(s.height - 1 - y) * size_t(s.width) * 4;
-    for (int32_t x = 0; x < s.width; ++x, src += bpp, dst += 4) {
-      widen(s.format, src, dst);
-      dst[3] = 255;
-    }
-  }
+  // The area the pass may draw in, clipped to the surface; empty means the whole surface.
+  if (area.width <= 0 || area.height <= 0) area = {0, 0, s.width, s.height};
+  const int32_t x1 = std::max(area.x, 0), y1 = std::max(area.y, 0);
+  const int32_t x2 = std::min(area.x + area.width, s.width), y2 = std::min(area.y + area.height, s.height);
+  d.area = x2 > x1 && y2 > y1 ? PassRect{x1, y1, x2 - x1, y2 - y1} : PassRect{};
+  d.stats = {};
   glBindFramebuffer(GL_FRAMEBUFFER, d.fbo);
-  glBindTexture(GL_TEXTURE_2D, d.color);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, s.width, s.height, GL_RGBA, GL_UNSIGNED_BYTE,
-                  d.uploaded.data());
   glViewport(0, 0, s.width, s.height);
   glDisable(GL_SCISSOR_TEST);
+  d.under_uniform = false;
+  if (d.area.width > 0) {
+    switch (s.format) {
+      case PixelFormat::Rgb565: copy_in<PixelFormat::Rgb565>(d, s); break;
+      case PixelFormat::Rgb555: copy_in<PixelFormat::Rgb555>(d, s); break;
+      case PixelFormat::Xrgb8888: copy_in<PixelFormat::Xrgb8888>(d, s); break;
+    }
+  }
   d.multisampled = d.settings.antialias && make_multisample(d);
   if (d.multisampled) {
     glBindFramebuffer(GL_FRAMEBUFFER, d.ms_fbo);
@@ -304,7 +442,6 @@ bool render_begin(Device& d, const platform::Surface& s) {
   glDepthMask(GL_TRUE);
   glClearDepth(1.0);
   glClear(GL_DEPTH_BUFFER_BIT);
-  d.stats = {};
   d.in_pass = true;
   return true;
 }
@@ -324,29 +461,32 @@ bool render_end(Device& d, platform::Surface& s) {
   if (s.lost || s.width != d.width || s.height != d.height ||
       s.pixels.size() < size_t(s.pitch) * size_t(s.height))
     return false;
-  d.readback.resize(d.uploaded.size());
   if (d.multisampled) {  // resolve the samples into the frame buffer
     glBindFramebuffer(GL_READ_FRAMEBUFFER, d.ms_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, d.fbo);
     glBlitFramebuffer(0, 0, d.width, d.height, 0, 0, d.width, d.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     d.multisampled = false;
   }
+  // Only the pass area is read: the 3D drawing stays inside it.
   glBindFramebuffer(GL_FRAMEBUFFER, d.fbo);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, d.width, d.height, GL_RGBA, GL_UNSIGNED_BYTE, d.readback.data());
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  const int32_t bpp = platform::bytes_per_pixel(s.format);
-  const bool dither = d.settings.dithering && s.format != PixelFormat::Xrgb8888;
-  for (int32_t y = 0; y < s.height; ++y) {
-    const size_t row = size_t(s.height - 1 - y) * size_t(s.width) * 4;
-    const uint8_t* now = d.readback.data() + row;
-    const uint8_t* before = d.uploaded.data() + row;
-    uint8_t* dst = s.pixels.data() + size_t(y) * size_t(s.pitch);
-    for (int32_t x = 0; x < s.width; ++x, now += 4, before += 4, dst += bpp) {
-      if (now[0] == before[0] && now[1] == before[1] && now[2] == before[2]) continue;
-      narrow(s.format, now, dst, dither ? kBayer[y & 3][x & 3] : 0);
+  const bool dither = d.settings.dithering;
+  if (d.area.width > 0) {
+    switch (s.format) {
+      case PixelFormat::Rgb565:
+        d.under_uniform ? copy_out<PixelFormat::Rgb565, true>(d, s, dither)
+                        : copy_out<PixelFormat::Rgb565, false>(d, s, dither);
+        break;
+      case PixelFormat::Rgb555:
+        d.under_uniform ? copy_out<PixelFormat::Rgb555, true>(d, s, dither)
+                        : copy_out<PixelFormat::Rgb555, false>(d, s, dither);
+        break;
+      case PixelFormat::Xrgb8888:
+        d.under_uniform ? copy_out<PixelFormat::Xrgb8888, true>(d, s, dither)
+                        : copy_out<PixelFormat::Xrgb8888, false>(d, s, dither);
+        break;
     }
   }
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
   return true;
 }
 

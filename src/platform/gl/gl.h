@@ -1,7 +1,8 @@
 // The OpenGL device: renders viewports of an rm scene into a display surface. A pass starts by
-// copying the surface into an offscreen framebuffer (so 2D drawn before lies underneath), renders
-// any number of viewports, and copies back only the pixels the 3D drawing changed (so 2D drawn
-// after lies on top, and untouched pixels keep their exact values in 16-bit formats).
+// copying the surface's pass area into an offscreen framebuffer (so 2D drawn before lies
+// underneath; an area of one colour is just cleared to it), renders any number of viewports
+// inside that area, and copies back only the pixels the 3D drawing changed (so 2D drawn after
+// lies on top, and untouched pixels keep their exact values in 16-bit formats).
 // An OpenGL context (compatibility profile) must be current: see devices_make_current.
 #pragma once
 #include <cstdint>
@@ -72,6 +73,15 @@ struct ClippedEntry {
 struct Stats {
   int64_t triangles = 0;  // drawn in the current pass
   int32_t viewports = 0;
+  int64_t converted = 0;  // surface pixels converted and uploaded at the start of the pass
+};
+
+// A rectangle of a surface in its pixels, from the top-left corner.
+struct PassRect {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 0;
+  int32_t height = 0;
 };
 
 struct Device {
@@ -90,8 +100,16 @@ struct Device {
   int32_t ms_height = 0;
   bool multisampled = false;  // the current pass draws into the multisampled copy
   bool in_pass = false;
-  std::vector<uint8_t> uploaded;  // the surface as it was copied in (RGBA, rows bottom-up)
-  std::vector<uint8_t> readback;
+  PassRect area;  // the part of the surface the current pass copies in and back
+  bool under_uniform = false;  // the area was one colour, under, and cleared to it
+  uint32_t under = 0;          // that colour widened: red lowest, then green, blue, alpha
+  std::vector<uint32_t> strip;  // rows of the area on their way in or out
+  // Conversion tables: every 16-bit pixel widened (for widen_format), and each channel reduced
+  // at each dither position (for narrow_key: the format times two, plus one when dithering).
+  std::vector<uint32_t> widen_table;
+  int32_t widen_format = -1;
+  std::vector<uint16_t> narrow_table;
+  int32_t narrow_key = -1;
   std::unordered_map<const rm::Texture*, TextureEntry> textures;
   std::unordered_map<const rm::Mesh*, MeshEntry> meshes;
   std::unordered_map<const rm::ClippedVisual*, ClippedEntry> clipped;
@@ -107,13 +125,16 @@ void device_release(Device& d);
 // Sets the texture filtering; returns the quality now in effect (Nearest when refused).
 TextureQuality device_set_texture_quality(Device& d, int32_t quality);
 
-// Starts a 3D pass over a surface: its pixels become the picture the 3D drawing lands on.
-bool render_begin(Device& d, const platform::Surface& s);
+// Starts a 3D pass over a surface: its pixels inside area (the whole surface when area is empty)
+// become the picture the 3D drawing lands on. Every viewport of the pass must lie inside area:
+// nothing outside it is copied in or back.
+bool render_begin(Device& d, const platform::Surface& s, PassRect area = {});
 // Clears the depth values inside the viewport's rectangle.
 void viewport_clear_depth(Device& d, const rm::Viewport& v);
 // Renders the scene below root through the viewport, with the root's fog and sort mode.
 void viewport_render(Device& d, const rm::Viewport& v, const rm::Frame& root);
-// Ends the pass: the changed pixels go back into the surface in its pixel format.
+// Ends the pass: the changed pixels go back into the surface in its pixel format. The surface
+// must not change between render_begin and render_end.
 bool render_end(Device& d, platform::Surface& s);
 
 }  // namespace korva::gl
