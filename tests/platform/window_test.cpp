@@ -129,6 +129,10 @@ TEST(FullScreen, PictureFillsTheHeightLetterboxedAndSmooth) {
   surface_fill_rect(screen.back, 0, 0, 320, 480, pack_rgb(o.format, 255, 0, 0));
   surface_fill_rect(screen.back, 320, 0, 320, 480, pack_rgb(o.format, 0, 0, 255));
   ASSERT_TRUE(screen_flip(screen));
+  // The X server may still be bringing the new full-screen window to its size: once it has, the
+  // picture is shown again at that size (in a run, the next frame's flip does it).
+  SDL_PumpEvents();
+  screen_present(screen);
   SDL_Surface* shown = SDL_GetWindowSurface(screen.window);
   ASSERT_NE(shown, nullptr);
   EXPECT_EQ(shown->w, 1920);
