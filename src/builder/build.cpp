@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "brain/brain.h"
 #include "builder/builder.h"
 #include "core/core.h"
 #include "core/scramble.h"
+#include "devices/net.h"
 #include "model/model.h"
 
 namespace korva {
@@ -25,8 +27,6 @@ constexpr const char* kRuntimeFiles[] = {
     "hood0a.x", "hood1a.x", "hood2a.x", "hood3a.x", "hood4a.x", "hood0b.x", "hood1b.x", "hood2b.x",
     "hood3b.x", "hood4b.x",
 };
-// Bits of an element's network field that do not mean network play.
-constexpr int32_t kLocalNetBits = 0x04 | 0x08 | 0x40 | 0x80;
 
 std::string lower(std::string_view s) {
   std::string out(s);
@@ -183,14 +183,14 @@ struct Build {
   }
 
   bool uses_network() {
-    // Projects made by the installation's templates carry "0" there: no list.
+    // Projects made by earlier installations' templates carry "0" there, meaning no list.
     std::string shared(m.project.shared_variables.view());
     while (!shared.empty() && shared.back() == ' ') shared.pop_back();
     while (!shared.empty() && shared.front() == ' ') shared.erase(shared.begin());
-    if (!shared.empty() && shared != "0") return true;
-    for (int32_t i = 0; i <= m.last_index; ++i)
-      if (element_field_int(c, i, fld::kNetFlags) & ~kLocalNetBits) return true;
-    return false;
+    if (shared == "0") shared.clear();
+    std::vector<int32_t> flags;
+    for (int32_t i = 0; i <= m.last_index; ++i) flags.push_back(element_field_int(c, i, fld::kNetFlags));
+    return net_project_uses_network(shared, flags);
   }
 
   // One row: load, compile, copy the assets, save as a scrambled level.
