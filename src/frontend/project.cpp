@@ -295,6 +295,9 @@ void Project::start_new() {
   const std::string background = install_dir_ + "/bckgrnds/bkgr000_.bmp";
   std::error_code ec;
   if (fs::is_regular_file(background, ec)) str_set(model_->project.background, background);
+  // The camera shows that picture behind the scene: without it the screen under the 3D scene
+  // is never cleared, and what the counters and sprites drew there stays.
+  if (fs::is_regular_file(install_dir_ + "/brains/sky_.brn", ec)) (void)set_field(0, "brain", "brains/sky_.brn");
   path_.clear();
   modified_ = true;
 }

@@ -168,6 +168,10 @@ const char* const kBrainTimeout =
     "exit(-2)\n"
     "endif\n";
 
+const char* const kBrainSky =
+    "; Shows the project's 3D background picture behind the scene.\n"
+    "background3d_set(1)\n";
+
 // The demo's brains carry their values inline: the project stores no parameters for them.
 const char* const kDemoCamera =
     "; Demo camera: watches the scene under the sky, prints a caption and ends the run after\n"
@@ -702,7 +706,7 @@ std::vector<FileGroup> installation_files(const std::string& font_path, std::str
   groups.push_back({"example brains",
                     {text_file("brains/spin_.brn", kBrainSpin), text_file("brains/slide_.brn", kBrainSlide),
                      text_file("brains/bounce_.brn", kBrainBounce), text_file("brains/timeout_.brn", kBrainTimeout),
-                     text_file("brains/arrows_.brn", kBrainArrows)}});
+                     text_file("brains/arrows_.brn", kBrainArrows), text_file("brains/sky_.brn", kBrainSky)}});
 
   // The ball (3) and the cube (2) collide with code 1; the rover (10) stands on the ground map
   // of the BOUNDARY element (9) made from the hills the visual (8) shows.
