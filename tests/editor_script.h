@@ -1,5 +1,6 @@
 // Helpers of the tests that drive an editor by scripted input and read the project it saved.
 #pragma once
+#include <cstdint>
 #include <sstream>
 #include <string>
 
@@ -29,6 +30,22 @@ inline std::string record_field(const std::string& project, const std::string& n
     ++p;
   }
   return line.substr(p, line.find('|', p) - p);
+}
+
+// The visual editor's panel lines are clicked in their middle; a choice box's entries are 28
+// pixels apart, the box centred on the 640 x 480 display.
+inline std::string click_line(int64_t t, int32_t line) {
+  return std::to_string(t) + " click 100 " + std::to_string(44 + line * 22 + 8) + "\n";
+}
+inline std::string click_entry(int64_t t, int32_t entries, int32_t i) {
+  const int32_t y0 = (480 - (entries * 28 + 40)) / 2;
+  return std::to_string(t) + " click 320 " + std::to_string(y0 + 30 + i * 28 + 10) + "\n";
+}
+// n presses of key, one a pump from t on.
+inline std::string keys(int64_t t, const char* key, int32_t n) {
+  std::string s;
+  for (int32_t i = 0; i < n; ++i) s += std::to_string(t + i) + " key " + key + "\n";
+  return s;
 }
 
 }  // namespace korva::editor_script

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "editor_script.h"
 #include "golden.h"
 #include "installation_run.h"
 #include "platform/platform.h"
@@ -94,19 +95,9 @@ class VisualEditorRun : public InstallationRun {
   }
 };
 
-// Panel lines are clicked in their middle; the choice boxes' entries are 28 pixels apart.
-std::string click_line(int64_t t, int32_t line) {
-  return std::to_string(t) + " click 100 " + std::to_string(44 + line * 22 + 8) + "\n";
-}
-std::string click_entry(int64_t t, int32_t entries, int32_t i) {
-  const int32_t y0 = (480 - (entries * 28 + 40)) / 2;
-  return std::to_string(t) + " click 320 " + std::to_string(y0 + 30 + i * 28 + 10) + "\n";
-}
-std::string keys(int64_t t, const char* key, int32_t n) {
-  std::string s;
-  for (int32_t i = 0; i < n; ++i) s += std::to_string(t + i) + " key " + key + "\n";
-  return s;
-}
+using editor_script::click_entry;
+using editor_script::click_line;
+using editor_script::keys;
 
 TEST_F(VisualEditorRun, AVisualOfTwoPartsWithATextureIsSavedAndRendersInARun) {
   // The first cells of the browsers: the visual to start from, the textures and the model.

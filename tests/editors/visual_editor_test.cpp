@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "editor_script.h"
 #include "editors/editors.h"
 #include "golden.h"
 #include "gui_fixture.h"
@@ -171,19 +172,9 @@ struct EditorFixture : GuiFixture {
   }
 };
 
-// Panel lines are clicked in their middle; the choice boxes' entries are 28 pixels apart.
-std::string click_line(int64_t t, int32_t line) {
-  return std::to_string(t) + " click 100 " + std::to_string(44 + line * 22 + 8) + "\n";
-}
-std::string click_entry(int64_t t, int32_t entries, int32_t i) {
-  const int32_t y0 = (480 - (entries * 28 + 40)) / 2;
-  return std::to_string(t) + " click 320 " + std::to_string(y0 + 30 + i * 28 + 10) + "\n";
-}
-std::string keys(int64_t t, const char* key, int32_t n) {
-  std::string s;
-  for (int32_t i = 0; i < n; ++i) s += std::to_string(t + i) + " key " + key + "\n";
-  return s;
-}
+using editor_script::click_entry;
+using editor_script::click_line;
+using editor_script::keys;
 
 // The session of the issue: the first part's six views red but for a front with a hole
 // (black made transparent), a second part made from the bar in plain green, half see-through,
