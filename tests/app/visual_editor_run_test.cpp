@@ -15,6 +15,7 @@
 #include "editor_script.h"
 #include "golden.h"
 #include "installation_run.h"
+#include "tds_file.h"
 #include "platform/platform.h"
 
 namespace korva {
@@ -24,32 +25,16 @@ namespace fs = std::filesystem;
 
 // A box of half sizes (hx, hy, hz) as a .3ds file of one mesh (written z-up, as the format is).
 std::string box_3ds(float hx, float hy, float hz) {
-  auto chunk = [](uint16_t id, const std::string& body) {
-    std::string c(6, '\0');
-    const uint32_t len = uint32_t(6 + body.size());
-    std::memcpy(c.data(), &id, 2);
-    std::memcpy(c.data() + 2, &len, 4);
-    return c + body;
-  };
-  auto raw = [](const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); };
-  std::string vertices;
-  const uint16_t nv = 8;
-  vertices += raw(&nv, 2);
-  for (int i = 0; i < 8; ++i) {
-    const float corner[3] = {i & 1 ? hx : -hx, i & 4 ? hz : -hz, i & 2 ? hy : -hy};  // x, z, y
-    vertices += raw(corner, 12);
-  }
+  std::vector<std::array<float, 3>> corners;
+  for (int i = 0; i < 8; ++i) corners.push_back({i & 1 ? hx : -hx, i & 2 ? hy : -hy, i & 4 ? hz : -hz});
   // Corners by bits (x 1, y 2, z 4); two triangles a side, wound both ways so every side shows.
   const uint16_t sides[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
-  std::string list;
-  const uint16_t nf = 24;
-  list += raw(&nf, 2);
-  for (const auto& s : sides) {
-    const uint16_t faces[4][4] = {{s[0], s[1], s[2], 0}, {s[0], s[2], s[3], 0}, {s[0], s[2], s[1], 0}, {s[0], s[3], s[2], 0}};
-    list += raw(faces, sizeof faces);
-  }
-  const std::string mesh = chunk(0x4100, chunk(0x4110, vertices) + chunk(0x4120, list));
-  return chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, std::string("bar", 4) + mesh)));
+  std::vector<std::array<uint16_t, 3>> faces;
+  for (const auto& q : sides)
+    for (const std::array<uint16_t, 3>& t : {std::array<uint16_t, 3>{q[0], q[1], q[2]}, {q[0], q[2], q[3]},
+                                             {q[0], q[2], q[1]}, {q[0], q[3], q[2]}})
+      faces.push_back(t);
+  return test_files::tds_file(corners, faces, "bar");
 }
 
 // A 24-bit BMP of one colour, with a black square of side `hole` in its middle.

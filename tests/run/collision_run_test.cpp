@@ -7,6 +7,7 @@
 
 #include "run/collision_steps.h"
 #include "run_fixture.h"
+#include "tds_file.h"
 
 namespace korva {
 namespace {
@@ -76,39 +77,10 @@ TEST(CollisionRun, TwoElementsDrivenTogetherSeeEachOtherInTheFrameTheyTouchAndRe
   EXPECT_EQ(f.s.collisions->pairs[0].colour, (7u << 11) | 24u);
 }
 
-// A .3ds file of one mesh: the corners in scene coordinates (x, height, z), written z-up.
-std::string tds_file(const std::vector<std::array<float, 3>>& corners,
-                     const std::vector<std::array<uint16_t, 3>>& faces) {
-  auto chunk = [](uint16_t id, const std::string& body) {
-    std::string c(6, '\0');
-    const uint32_t len = uint32_t(6 + body.size());
-    std::memcpy(c.data(), &id, 2);
-    std::memcpy(c.data() + 2, &len, 4);
-    return c + body;
-  };
-  auto raw = [](const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); };
-  std::string vertices;
-  const uint16_t nv = uint16_t(corners.size());
-  vertices += raw(&nv, 2);
-  for (const auto& c : corners) {
-    const float file[3] = {c[0], c[2], c[1]};
-    vertices += raw(file, 12);
-  }
-  std::string list;
-  const uint16_t nf = uint16_t(faces.size());
-  list += raw(&nf, 2);
-  for (const auto& t : faces) {
-    const uint16_t face[4] = {t[0], t[1], t[2], 0};
-    list += raw(face, 8);
-  }
-  const std::string mesh = chunk(0x4100, chunk(0x4110, vertices) + chunk(0x4120, list));
-  return chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, std::string("hill", 5) + mesh)));
-}
-
 // A square of side 4 sloping up along x: height = x / 4 + base.
 std::string terrain(float base) {
-  return tds_file({{-2, base - 0.5f, -2}, {2, base + 0.5f, -2}, {2, base + 0.5f, 2}, {-2, base - 0.5f, 2}},
-                  {{0, 1, 2}, {0, 2, 3}});
+  return test_files::tds_file({{-2, base - 0.5f, -2}, {2, base + 0.5f, -2}, {2, base + 0.5f, 2}, {-2, base - 0.5f, 2}},
+                              {{0, 1, 2}, {0, 2, 3}}, "hill");
 }
 
 TEST(CollisionRun, BoundaryMapsAreGeneratedOnceAndFollowTheirModel) {
