@@ -141,7 +141,7 @@ struct ModelImport {
   int32_t memory_mib = 2048;  // address-space limit of the import process
 };
 
-enum class ImportResult { Done, Missing, Refused, Crashed, TimedOut, NoImporter };
+enum class ImportResult { Done, Missing, Refused, Crashed, TimedOut, NoImporter, Unwritten };
 
 struct ModelData;
 // The model of a file in our format: from the cache, else imported (and cached). Any result but

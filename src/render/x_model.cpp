@@ -144,7 +144,13 @@ ImportResult run_importer(const std::string& importer, std::string_view input, c
   }
   if (WIFSIGNALED(status)) return WTERMSIG(status) == SIGXCPU ? ImportResult::TimedOut : ImportResult::Crashed;
   if (!WIFEXITED(status)) return ImportResult::Crashed;
-  return WEXITSTATUS(status) == 0 ? ImportResult::Done : ImportResult::Refused;
+  // Only status 2 judges the model; anything else (1: the output could not be written, on a full
+  // disk or under a file size limit) says nothing about it.
+  switch (WEXITSTATUS(status)) {
+    case 0: return ImportResult::Done;
+    case 2: return ImportResult::Refused;
+    default: return ImportResult::Unwritten;
+  }
 }
 
 const char* result_text(ImportResult r) {
@@ -155,6 +161,7 @@ const char* result_text(ImportResult r) {
     case ImportResult::Crashed: return "the importer crashed on it";
     case ImportResult::TimedOut: return "the importer took too long";
     case ImportResult::NoImporter: return "the importer korva-import cannot be started";
+    case ImportResult::Unwritten: return "the importer could not write the converted model";
   }
   return "failed";
 }
@@ -208,12 +215,13 @@ ImportResult import_model(std::string_view path, const ModelImport& import, Mode
   ImportResult r = run_importer(importer_path(import), source, tmp, hint, import);
   std::error_code ec;
   if (!plain_copy.empty()) fs::remove(plain_copy, ec);
-  if (r == ImportResult::Done && !read_model_file(tmp, out)) r = ImportResult::Refused;
+  if (r == ImportResult::Done && !read_model_file(tmp, out)) r = ImportResult::Unwritten;
   if (r == ImportResult::Done && cached) {
     fs::rename(tmp, base + ".kmd", ec);  // atomic: a concurrent reader sees all or nothing
   } else if (r == ImportResult::Refused && cached) {
-    // A refusal is remembered so the file is not imported again until it changes. Crashes and
-    // timeouts are not: they may come from a loaded machine or a limit that later runs lift.
+    // A refusal is remembered so the file is not imported again until it changes. Crashes,
+    // timeouts and unwritten output are not: they may come from a loaded machine, a full disk or
+    // a limit that later runs lift.
     if (FILE* f = std::fopen((base + ".refused").c_str(), "wb")) std::fclose(f);
   }
   fs::remove(tmp, ec);

@@ -288,6 +288,25 @@ TEST(ModelImport, FailedImportGivesTheDefaultModelAndOneLine) {
   }
 }
 
+// An import whose output cannot be written (here: a file size limit of 0) says nothing about the
+// model: it is not remembered as a refusal, and the next import without the limit succeeds.
+TEST(ModelImport, AnImportThatCannotWriteIsNotRememberedAsARefusal) {
+  Scratch s;
+  const std::string x = s.write("m.x", kTriangleX);
+  ModelImport import = s.import();
+  const char* importer = std::getenv("KORVA_IMPORTER");
+  ASSERT_NE(importer, nullptr);
+  const std::string limited =
+      s.write("limited.sh", "#!/bin/sh\ntrap '' XFSZ\nulimit -f 0\nexec '" + std::string(importer) + "' \"$@\"\n");
+  fs::permissions(limited, fs::perms::owner_all);
+  import.importer = limited;
+  ModelData data;
+  EXPECT_EQ(import_model(x, import, data), ImportResult::Unwritten);
+  import.importer = ModelImport().importer;
+  EXPECT_EQ(import_model(x, import, data), ImportResult::Done);
+  EXPECT_EQ(data.meshes.size(), 1u);
+}
+
 TEST(ModelImport, RefusalIsRememberedAndMissingFilesAreQuiet) {
   Scratch s;
   const std::string bad = s.write("bad.x", "xof 0303txt 0032\nMesh {{{{ 3;;; garbage");

@@ -2,7 +2,8 @@
 //   korva-import [--hint EXT] [--memory MIB] [--seconds S] [--] INPUT OUTPUT
 // Exit status: 0 written, 2 the model was refused (unreadable, damaged or over a limit),
 // 1 wrong arguments or the output could not be written. The engine runs it as a child and
-// treats a signal or a timeout like a refusal, so limits are applied before Assimp is touched.
+// uses the default model after anything but 0; only a refusal (2) is remembered in the cache.
+// Limits are applied before Assimp is touched.
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define KORVA_HAS_ADDRESS_SANITIZER 1
