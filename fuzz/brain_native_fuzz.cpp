@@ -48,6 +48,8 @@ struct FuzzSystem {
     sys.brain = brain.get();
     sys.machine = machine.get();
     machine->back_end = korva::BackEnd::Native;
+    // A small budget: an endless loop still ends by it, in far less time than a run's budget.
+    machine->branch_budget = 4096;
     korva::machine_attach(sys);
     korva::bind_machine_keywords(machine->keywords);
     if (!korva::bind_keyword(machine->keywords, "sum", korva::keyword_routine<&sum>) ||

@@ -377,7 +377,7 @@ bool machine_call_brain(System& s, int32_t handle) {
   if (!rec) return raise(m, FaultKind::BadEntry, 0, static_cast<uint32_t>(handle));
   m.regs = Registers{};
   m.regs.esp = guest::kStackTop;
-  m.budget = kBrainBranchBudget;
+  m.budget = m.branch_budget;
   m.deadline_ns = monotonic_ns() + kBrainTimeLimitNs;
   m.calls_unchecked = 0;
   m.execute_depth = 0;

@@ -65,7 +65,8 @@ struct Machine {
   std::vector<int32_t> stack_ops = std::vector<int32_t>(kStackSlots);  // return op per slot
 
   int32_t execute_depth = 0;
-  int64_t budget = 0;
+  int64_t branch_budget = kBrainBranchBudget;  // taken jumps and gosubs a brain call may make
+  int64_t budget = 0;                          // what is left of it in the current call
   int64_t deadline_ns = 0;  // monotonic clock time at which the brain call is stopped
   int32_t calls_unchecked = 0;  // keyword calls since the clock was last read
   BrainFault fault;

@@ -326,8 +326,9 @@ void read_companion(Core& c, Model& m, std::string_view project_path) {
 
 bool write_companion(Core& c, Model& m, std::string_view project_path) {
   uint8_t* table = c.pool(Pool::ProjectTable);
-  for (int32_t i = m.last_index + 1; i < kMatrixSide; ++i)
-    for (int32_t j = m.last_index + 1; j < kMatrixSide; ++j) table[i * kMatrixSide + j] = 0;
+  const int32_t first = m.last_index + 1;  // rows and columns of absent elements are cleared
+  for (int32_t i = first; i < kMatrixSide; ++i)
+    std::memset(table + i * kMatrixSide + first, 0, size_t(kMatrixSide - first));
   put_word(table + kClipOffset, m.project.clip_distance);
   put_word(table + kScreenPOffset, m.project.screen_p);
   put_word(table + kScreenQOffset, m.project.screen_q);
