@@ -281,9 +281,9 @@ bool clear_folder(const std::string& folder, std::string& error) {
 bool bundle_libraries(const std::vector<std::string>& executables, const std::string& out, BuildResult& r) {
   std::vector<std::string> libs;
   std::unordered_set<std::string> seen;
-  for (const auto& executable : executables) {
+  for (size_t i = 0; i <= executables.size(); ++i) {
     std::string error;
-    for (auto& lib : player_libraries(executable, error))
+    for (auto& lib : i < executables.size() ? player_libraries(executables[i], error) : on_demand_libraries(error))
       if (seen.insert(lib.substr(0, lib.find('='))).second) libs.push_back(lib);
     if (!error.empty()) {
       r.error = error;

@@ -66,6 +66,9 @@ std::string default_player_path();
 bool copy_player_executable(std::string_view player, std::string_view dest, std::string_view window_name);
 // The shared libraries the player needs beyond the C library and the system's GL, from ldd.
 std::vector<std::string> player_libraries(std::string_view executable, std::string& error);
+// The libraries the player loads only when it needs them (FFmpeg's, for videos) and what they
+// need, as player_libraries gives them; empty on a machine without them.
+std::vector<std::string> on_demand_libraries(std::string& error);
 // Parses ldd's output into the paths of the libraries to bundle (without the excluded ones).
 std::vector<std::string> libraries_from_ldd(std::string_view ldd_output);
 bool library_excluded(std::string_view soname);

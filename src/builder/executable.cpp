@@ -1,7 +1,8 @@
 // The stand-alone game's executable: a copy of korva-player (the engine without the editors)
 // whose window title placeholder carries the game's window name, and the shared libraries it
 // needs beyond the C library and the system's GL, bundled into "lib/" beside it (the player
-// looks there first: its run path is $ORIGIN/lib).
+// looks there first: its run path is $ORIGIN/lib, which also serves the FFmpeg libraries it
+// loads when a video first plays).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 #include "builder/builder.h"
 #include "core/core.h"
+#include "platform/video/video.h"
 
 namespace korva {
 namespace {
@@ -160,6 +162,18 @@ std::vector<std::string> player_libraries(std::string_view executable, std::stri
   for (auto& l : libs)
     if (!of_gl.count(l.substr(0, l.find('=')))) kept.push_back(l);
   return kept;
+}
+
+std::vector<std::string> on_demand_libraries(std::string& error) {
+  error.clear();
+  std::vector<std::string> libs;
+  for (const video::LibraryFile& f : video::library_files()) {
+    libs.push_back(f.name + "=" + f.path);
+    const std::string out = run_ldd(f.path, error);
+    if (!error.empty()) return {};
+    for (auto& dep : libraries_from_ldd(out)) libs.push_back(std::move(dep));
+  }
+  return libs;
 }
 
 std::string default_player_path() {

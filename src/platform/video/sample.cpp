@@ -8,13 +8,7 @@
 
 #include "platform/video/video.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
-#include <libswscale/swscale.h>
-}
+#include "platform/video/ffmpeg_library.h"
 
 namespace korva::video {
 
@@ -45,27 +39,27 @@ struct Writer {
   bool file_open = false;
 
   ~Writer() {
-    sws_freeContext(to_yuv);
-    av_packet_free(&packet);
-    av_frame_free(&frame);
-    avcodec_free_context(&picture);
-    avcodec_free_context(&sound);
+    ff().sws_freeContext(to_yuv);
+    ff().av_packet_free(&packet);
+    ff().av_frame_free(&frame);
+    ff().avcodec_free_context(&picture);
+    ff().avcodec_free_context(&sound);
     if (format) {
-      if (file_open) avio_closep(&format->pb);
-      avformat_free_context(format);
+      if (file_open) ff().avio_closep(&format->pb);
+      ff().avformat_free_context(format);
     }
   }
 };
 
 bool write_packets(Writer& w, AVCodecContext* c, AVStream* st, const AVFrame* f) {
-  if (avcodec_send_frame(c, f) < 0) return false;
+  if (ff().avcodec_send_frame(c, f) < 0) return false;
   while (true) {
-    const int r = avcodec_receive_packet(c, w.packet);
+    const int r = ff().avcodec_receive_packet(c, w.packet);
     if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
     if (r < 0) return false;
-    av_packet_rescale_ts(w.packet, c->time_base, st->time_base);
+    ff().av_packet_rescale_ts(w.packet, c->time_base, st->time_base);
     w.packet->stream_index = st->index;
-    if (av_interleaved_write_frame(w.format, w.packet) < 0) return false;
+    if (ff().av_interleaved_write_frame(w.format, w.packet) < 0) return false;
   }
 }
 
@@ -78,15 +72,20 @@ bool write_sample(const std::string& path, const SampleOptions& o, std::string* 
   };
   if (o.width < 16 || o.height < 16 || o.width > 4096 || o.height > 4096 || o.frames <= 0 || o.frame_rate <= 0)
     return fail("bad sample size");
-  av_log_set_level(AV_LOG_QUIET);
+  std::string missing;
+  if (!ffmpeg_load(&missing)) {
+    if (problem) *problem = missing;
+    return false;
+  }
+  ff().av_log_set_level(AV_LOG_QUIET);
   const std::string temp = path + ".tmp";
   Writer w;
-  if (avformat_alloc_output_context2(&w.format, nullptr, "avi", temp.c_str()) < 0 || !w.format)
+  if (ff().avformat_alloc_output_context2(&w.format, nullptr, "avi", temp.c_str()) < 0 || !w.format)
     return fail("no AVI writer");
 
-  const AVCodec* mpeg4 = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+  const AVCodec* mpeg4 = ff().avcodec_find_encoder(AV_CODEC_ID_MPEG4);
   if (!mpeg4) return fail("no MPEG-4 encoder");
-  w.picture = avcodec_alloc_context3(mpeg4);
+  w.picture = ff().avcodec_alloc_context3(mpeg4);
   w.picture->width = o.width & ~1;
   w.picture->height = o.height & ~1;
   w.picture->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -95,35 +94,35 @@ bool write_sample(const std::string& path, const SampleOptions& o, std::string* 
   w.picture->gop_size = 10;
   w.picture->bit_rate = int64_t(o.width) * o.height * o.frame_rate / 4;
   if (w.format->oformat->flags & AVFMT_GLOBALHEADER) w.picture->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (avcodec_open2(w.picture, mpeg4, nullptr) < 0) return fail("the MPEG-4 encoder does not open");
-  w.picture_stream = avformat_new_stream(w.format, nullptr);
-  if (!w.picture_stream || avcodec_parameters_from_context(w.picture_stream->codecpar, w.picture) < 0)
+  if (ff().avcodec_open2(w.picture, mpeg4, nullptr) < 0) return fail("the MPEG-4 encoder does not open");
+  w.picture_stream = ff().avformat_new_stream(w.format, nullptr);
+  if (!w.picture_stream || ff().avcodec_parameters_from_context(w.picture_stream->codecpar, w.picture) < 0)
     return fail("no picture stream");
   w.picture_stream->time_base = w.picture->time_base;
 
   constexpr int32_t kToneRate = 22050;
   if (o.tone_hz > 0) {
-    const AVCodec* pcm = avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
+    const AVCodec* pcm = ff().avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
     if (!pcm) return fail("no PCM encoder");
-    w.sound = avcodec_alloc_context3(pcm);
+    w.sound = ff().avcodec_alloc_context3(pcm);
     w.sound->sample_fmt = AV_SAMPLE_FMT_S16;
     w.sound->sample_rate = kToneRate;
-    av_channel_layout_default(&w.sound->ch_layout, 1);
+    ff().av_channel_layout_default(&w.sound->ch_layout, 1);
     w.sound->time_base = AVRational{1, kToneRate};
-    if (avcodec_open2(w.sound, pcm, nullptr) < 0) return fail("the PCM encoder does not open");
-    w.sound_stream = avformat_new_stream(w.format, nullptr);
-    if (!w.sound_stream || avcodec_parameters_from_context(w.sound_stream->codecpar, w.sound) < 0)
+    if (ff().avcodec_open2(w.sound, pcm, nullptr) < 0) return fail("the PCM encoder does not open");
+    w.sound_stream = ff().avformat_new_stream(w.format, nullptr);
+    if (!w.sound_stream || ff().avcodec_parameters_from_context(w.sound_stream->codecpar, w.sound) < 0)
       return fail("no sound stream");
     w.sound_stream->time_base = w.sound->time_base;
   }
 
-  if (avio_open(&w.format->pb, temp.c_str(), AVIO_FLAG_WRITE) < 0) return fail("the file cannot be written");
+  if (ff().avio_open(&w.format->pb, temp.c_str(), AVIO_FLAG_WRITE) < 0) return fail("the file cannot be written");
   w.file_open = true;
-  if (avformat_write_header(w.format, nullptr) < 0) return fail("the header cannot be written");
-  w.frame = av_frame_alloc();
-  w.packet = av_packet_alloc();
+  if (ff().avformat_write_header(w.format, nullptr) < 0) return fail("the header cannot be written");
+  w.frame = ff().av_frame_alloc();
+  w.packet = ff().av_packet_alloc();
   const int32_t width = w.picture->width, height = w.picture->height;
-  w.to_yuv = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr,
+  w.to_yuv = ff().sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr,
                             nullptr, nullptr);
   if (!w.frame || !w.packet || !w.to_yuv) return fail("out of memory");
 
@@ -137,26 +136,26 @@ bool write_sample(const std::string& path, const SampleOptions& o, std::string* 
         uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
         sample_colour(n, x, y, width, height, p[0], p[1], p[2]);
       }
-    av_frame_unref(w.frame);
+    ff().av_frame_unref(w.frame);
     w.frame->format = AV_PIX_FMT_YUV420P;
     w.frame->width = width;
     w.frame->height = height;
-    if (av_frame_get_buffer(w.frame, 0) < 0) return fail("out of memory");
+    if (ff().av_frame_get_buffer(w.frame, 0) < 0) return fail("out of memory");
     const uint8_t* src[1] = {rgb.data()};
     const int src_stride[1] = {width * 3};
-    sws_scale(w.to_yuv, src, src_stride, 0, height, w.frame->data, w.frame->linesize);
+    ff().sws_scale(w.to_yuv, src, src_stride, 0, height, w.frame->data, w.frame->linesize);
     w.frame->pts = n;
     if (!write_packets(w, w.picture, w.picture_stream, w.frame)) return fail("a picture cannot be encoded");
 
     if (!w.sound) continue;
     for (int32_t i = 0; i < samples_per_picture; ++i)
       tone[i] = static_cast<int16_t>(9000 * std::sin(2 * M_PI * o.tone_hz * double(sample_at + i) / kToneRate));
-    av_frame_unref(w.frame);
+    ff().av_frame_unref(w.frame);
     w.frame->format = AV_SAMPLE_FMT_S16;
     w.frame->sample_rate = kToneRate;
-    av_channel_layout_default(&w.frame->ch_layout, 1);
+    ff().av_channel_layout_default(&w.frame->ch_layout, 1);
     w.frame->nb_samples = samples_per_picture;
-    if (av_frame_get_buffer(w.frame, 0) < 0) return fail("out of memory");
+    if (ff().av_frame_get_buffer(w.frame, 0) < 0) return fail("out of memory");
     std::memcpy(w.frame->data[0], tone.data(), tone.size() * 2);
     w.frame->pts = sample_at;
     sample_at += samples_per_picture;
@@ -164,8 +163,8 @@ bool write_sample(const std::string& path, const SampleOptions& o, std::string* 
   }
   if (!write_packets(w, w.picture, w.picture_stream, nullptr)) return fail("a picture cannot be encoded");
   if (w.sound && !write_packets(w, w.sound, w.sound_stream, nullptr)) return fail("the sound cannot be encoded");
-  if (av_write_trailer(w.format) < 0) return fail("the file cannot be finished");
-  avio_closep(&w.format->pb);
+  if (ff().av_write_trailer(w.format) < 0) return fail("the file cannot be finished");
+  ff().avio_closep(&w.format->pb);
   w.file_open = false;
   std::error_code ec;
   std::filesystem::rename(temp, path, ec);

@@ -1,16 +1,8 @@
 // The video decoder on libavformat and libavcodec, pictures through libswscale and sound
-// through libswresample.
+// through libswresample, all loaded with the first file opened.
 #include "platform/video/video.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/imgutils.h>
-#include <libavutil/log.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
+#include "platform/video/ffmpeg_library.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,14 +54,14 @@ struct Decoder {
   int32_t packets_without_output = 0;
 
   ~Decoder() {
-    sws_freeContext(scaler);
-    swr_free(&resampler);
-    av_frame_free(&last_picture);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&picture.codec);
-    avcodec_free_context(&audio.codec);
-    avformat_close_input(&format);
+    ff().sws_freeContext(scaler);
+    ff().swr_free(&resampler);
+    ff().av_frame_free(&last_picture);
+    ff().av_frame_free(&frame);
+    ff().av_packet_free(&packet);
+    ff().avcodec_free_context(&picture.codec);
+    ff().avcodec_free_context(&audio.codec);
+    ff().avformat_close_input(&format);
   }
 };
 
@@ -79,7 +71,7 @@ namespace {
 
 bool open_stream(Decoder& d, AVMediaType type, Stream& out) {
   const AVCodec* codec = nullptr;
-  const int index = av_find_best_stream(d.format, type, -1, -1, &codec, 0);
+  const int index = ff().av_find_best_stream(d.format, type, -1, -1, &codec, 0);
   if (index < 0 || !codec) return false;
   const AVCodecParameters* par = d.format->streams[index]->codecpar;
   if (type == AVMEDIA_TYPE_VIDEO &&
@@ -87,11 +79,11 @@ bool open_stream(Decoder& d, AVMediaType type, Stream& out) {
     return false;
   if (type == AVMEDIA_TYPE_AUDIO && (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0))
     return false;
-  AVCodecContext* c = avcodec_alloc_context3(codec);
+  AVCodecContext* c = ff().avcodec_alloc_context3(codec);
   if (!c) return false;
   c->thread_count = 1;  // one core for the decoder: the game runs beside it
-  if (avcodec_parameters_to_context(c, par) < 0 || avcodec_open2(c, codec, nullptr) < 0) {
-    avcodec_free_context(&c);
+  if (ff().avcodec_parameters_to_context(c, par) < 0 || ff().avcodec_open2(c, codec, nullptr) < 0) {
+    ff().avcodec_free_context(&c);
     return false;
   }
   out.index = index;
@@ -102,15 +94,15 @@ bool open_stream(Decoder& d, AVMediaType type, Stream& out) {
 bool make_resampler(Decoder& d) {
   AVCodecContext* c = d.audio.codec;
   AVChannelLayout in{};
-  if (c->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&c->ch_layout) == 0)
-    av_channel_layout_default(&in, c->ch_layout.nb_channels);
-  else if (av_channel_layout_copy(&in, &c->ch_layout) < 0)
+  if (c->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || ff().av_channel_layout_check(&c->ch_layout) == 0)
+    ff().av_channel_layout_default(&in, c->ch_layout.nb_channels);
+  else if (ff().av_channel_layout_copy(&in, &c->ch_layout) < 0)
     return false;
   AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-  const int r = swr_alloc_set_opts2(&d.resampler, &stereo, AV_SAMPLE_FMT_S16, kSoundRate, &in, c->sample_fmt,
+  const int r = ff().swr_alloc_set_opts2(&d.resampler, &stereo, AV_SAMPLE_FMT_S16, kSoundRate, &in, c->sample_fmt,
                                     c->sample_rate, 0, nullptr);
-  av_channel_layout_uninit(&in);
-  return r >= 0 && swr_init(d.resampler) >= 0;
+  ff().av_channel_layout_uninit(&in);
+  return r >= 0 && ff().swr_init(d.resampler) >= 0;
 }
 
 double seconds(const Decoder& d, const Stream& s, int64_t pts, double fallback) {
@@ -121,8 +113,8 @@ double seconds(const Decoder& d, const Stream& s, int64_t pts, double fallback) 
 
 // Takes the frame just decoded from the picture stream.
 Event take_picture(Decoder& d) {
-  av_frame_unref(d.last_picture);
-  av_frame_move_ref(d.last_picture, d.frame);
+  ff().av_frame_unref(d.last_picture);
+  ff().av_frame_move_ref(d.last_picture, d.frame);
   const double step = d.frame_rate > 0 ? 1.0 / d.frame_rate : 0.04;
   d.time = seconds(d, d.picture, d.last_picture->best_effort_timestamp, d.time + step);
   return Event::Picture;
@@ -131,12 +123,12 @@ Event take_picture(Decoder& d) {
 // Resamples the frame just decoded from the sound stream; false when it gave no samples.
 bool take_sound(Decoder& d) {
   const AVFrame* f = d.frame;
-  const int64_t delay = swr_get_delay(d.resampler, d.audio.codec->sample_rate);
-  const int64_t room = av_rescale_rnd(delay + f->nb_samples, kSoundRate, d.audio.codec->sample_rate, AV_ROUND_UP) + 16;
+  const int64_t delay = ff().swr_get_delay(d.resampler, d.audio.codec->sample_rate);
+  const int64_t room = ff().av_rescale_rnd(delay + f->nb_samples, kSoundRate, d.audio.codec->sample_rate, AV_ROUND_UP) + 16;
   if (f->nb_samples <= 0 || room <= 0 || room > (int64_t(1) << 22)) return false;
   d.samples.resize(static_cast<size_t>(room) * 2);
   uint8_t* out = reinterpret_cast<uint8_t*>(d.samples.data());
-  const int n = swr_convert(d.resampler, &out, static_cast<int>(room), const_cast<const uint8_t**>(f->extended_data),
+  const int n = ff().swr_convert(d.resampler, &out, static_cast<int>(room), const_cast<const uint8_t**>(f->extended_data),
                             f->nb_samples);
   if (n <= 0) return false;
   d.samples.resize(static_cast<size_t>(n) * 2);
@@ -149,7 +141,7 @@ bool take_sound(Decoder& d) {
 Event receive(Decoder& d, Stream& s) {
   if (!s.codec || s.done) return Event::End;
   while (true) {
-    const int r = avcodec_receive_frame(s.codec, d.frame);
+    const int r = ff().avcodec_receive_frame(s.codec, d.frame);
     if (r == AVERROR(EAGAIN)) return Event::End;
     if (r < 0) {  // the end, or a decoder that cannot go on
       if (r != AVERROR_EOF || s.flushed) s.done = true;
@@ -159,7 +151,7 @@ Event receive(Decoder& d, Stream& s) {
     d.packets_without_output = 0;
     if (&s == &d.picture) return take_picture(d);
     const bool got = take_sound(d);
-    av_frame_unref(d.frame);
+    ff().av_frame_unref(d.frame);
     if (got) return Event::Sound;
   }
 }
@@ -167,7 +159,7 @@ Event receive(Decoder& d, Stream& s) {
 void send(Decoder& d, Stream& s, const AVPacket* p) {
   if (!s.codec || s.flushed) return;
   if (!p) s.flushed = true;
-  const int r = avcodec_send_packet(s.codec, p);
+  const int r = ff().avcodec_send_packet(s.codec, p);
   if (r < 0 && r != AVERROR(EAGAIN)) {
     ++d.errors_in_a_row;
     if (!p) s.done = true;
@@ -184,27 +176,32 @@ DecoderPtr open(const std::string& path, std::string* problem) {
   std::error_code ec;
   // Only plain files: a pipe or a device would block the reader.
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return fail("no such file");
-  av_log_set_level(AV_LOG_QUIET);
+  std::string missing;
+  if (!ffmpeg_load(&missing)) {
+    if (problem) *problem = missing;
+    return DecoderPtr{};
+  }
+  ff().av_log_set_level(AV_LOG_QUIET);
   DecoderPtr d(new Decoder);
-  if (avformat_open_input(&d->format, path.c_str(), nullptr, nullptr) < 0) {
+  if (ff().avformat_open_input(&d->format, path.c_str(), nullptr, nullptr) < 0) {
     d->format = nullptr;
     return fail("not a video file");
   }
-  if (avformat_find_stream_info(d->format, nullptr) < 0) return fail("the video's streams cannot be read");
+  if (ff().avformat_find_stream_info(d->format, nullptr) < 0) return fail("the video's streams cannot be read");
   const bool picture = open_stream(*d, AVMEDIA_TYPE_VIDEO, d->picture);
   bool sound = open_stream(*d, AVMEDIA_TYPE_AUDIO, d->audio);
-  d->packet = av_packet_alloc();
-  d->frame = av_frame_alloc();
-  d->last_picture = av_frame_alloc();
+  d->packet = ff().av_packet_alloc();
+  d->frame = ff().av_frame_alloc();
+  d->last_picture = ff().av_frame_alloc();
   if (!d->packet || !d->frame || !d->last_picture) return fail("out of memory");
   if (sound && !make_resampler(*d)) {
-    avcodec_free_context(&d->audio.codec);
+    ff().avcodec_free_context(&d->audio.codec);
     d->audio = Stream{};
     sound = false;
   }
   if (!picture && !sound) return fail("no picture or sound that can be decoded");
   if (picture) {
-    const AVRational r = av_guess_frame_rate(d->format, d->format->streams[d->picture.index], nullptr);
+    const AVRational r = ff().av_guess_frame_rate(d->format, d->format->streams[d->picture.index], nullptr);
     if (r.num > 0 && r.den > 0) d->frame_rate = av_q2d(r);
     if (d->frame_rate > 1000) d->frame_rate = 0;
   }
@@ -225,7 +222,7 @@ Info info(const Decoder& d) {
 
 void drop_pictures(Decoder& d) {
   if (!d.audio.codec) return;  // the pictures are all there is
-  avcodec_free_context(&d.picture.codec);
+  ff().avcodec_free_context(&d.picture.codec);
   d.picture = Stream{};
 }
 
@@ -246,7 +243,7 @@ Event next(Decoder& d) {
       if (d.audio.codec) d.audio.done = true;
       continue;
     }
-    const int r = av_read_frame(d.format, d.packet);
+    const int r = ff().av_read_frame(d.format, d.packet);
     if (r < 0) {
       send(d, d.picture, nullptr);
       send(d, d.audio, nullptr);
@@ -255,7 +252,7 @@ Event next(Decoder& d) {
     ++d.packets_without_output;
     if (d.packet->stream_index == d.picture.index) send(d, d.picture, d.packet);
     else if (d.packet->stream_index == d.audio.index) send(d, d.audio, d.packet);
-    av_packet_unref(d.packet);
+    ff().av_packet_unref(d.packet);
   }
   d.at_end = true;
   return Event::End;
@@ -274,7 +271,7 @@ void draw(Decoder& d, platform::Surface& s, int32_t x, int32_t y, int32_t width,
   const int32_t x1 = std::min<int64_t>(int64_t(x) + width, s.width), y1 = std::min<int64_t>(int64_t(y) + height, s.height);
   if (x0 >= x1 || y0 >= y1) return;
   const AVPixelFormat out = surface_format(s.format);
-  d.scaler = sws_getCachedContext(d.scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), width, height,
+  d.scaler = ff().sws_getCachedContext(d.scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), width, height,
                                   out, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!d.scaler) return;
   const int32_t bpp = platform::bytes_per_pixel(s.format);
@@ -282,7 +279,7 @@ void draw(Decoder& d, platform::Surface& s, int32_t x, int32_t y, int32_t width,
   d.scaled.resize(static_cast<size_t>(row) * height);
   uint8_t* planes[4] = {d.scaled.data(), nullptr, nullptr, nullptr};
   int strides[4] = {row, 0, 0, 0};
-  if (sws_scale(d.scaler, f->data, f->linesize, 0, f->height, planes, strides) <= 0) return;
+  if (ff().sws_scale(d.scaler, f->data, f->linesize, 0, f->height, planes, strides) <= 0) return;
   uint8_t* pixels = platform::surface_lock(s);
   if (!pixels) return;
   for (int32_t py = y0; py < y1; ++py)

@@ -51,6 +51,14 @@ const std::vector<int16_t>& sound(const Decoder& d);
 // surface are cut off. Nothing happens without a picture or while the surface is lost.
 void draw(Decoder& d, platform::Surface& s, int32_t x, int32_t y, int32_t width, int32_t height);
 
+// The files of FFmpeg's libraries as this process loads them (the first video opened loads
+// them; this call does too), for a stand-alone game that bundles them. Empty without FFmpeg.
+struct LibraryFile {
+  std::string name;  // the name the loader looks for, e.g. "libavcodec.so.59"
+  std::string path;
+};
+std::vector<LibraryFile> library_files();
+
 // ---- Sample videos ----
 
 struct SampleOptions {
