@@ -98,6 +98,10 @@ void machine_predecode_from(System& s, const std::vector<uint32_t>& entries);
 // what to stop and report. handle must be a record of the instance pool.
 [[nodiscard]] bool machine_call_brain(System& s, int32_t handle);
 
+// The clock reading of a time check: true when the brain call has run past its time limit.
+// Clears the count of keyword calls since the last reading.
+bool machine_past_deadline(Machine& m);
+
 // The `execute` keyword: runs e's brain at once inside the current brain, with edi = e, and
 // returns what it leaves in eax. A handle that is not an instance record does nothing and
 // returns 0. A fault inside is kept in s.machine->fault and ends the calling brain too.

@@ -128,12 +128,7 @@ using namespace Xbyak::util;
 using Xbyak::Label;
 
 // The clock check of a taken jump, called from native code with the guest registers saved.
-int32_t native_time_up(Machine* m) {
-  m->calls_unchecked = 0;
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec > m->deadline_ns ? 1 : 0;
-}
+int32_t native_time_up(Machine* m) { return machine_past_deadline(*m) ? 1 : 0; }
 
 // Upper bound of the host bytes one op needs, with its out-of-line paths.
 size_t op_bound(OpKind k) {
