@@ -16,15 +16,6 @@ constexpr std::string_view kDisplayAreaText =
     "Drag UpLeft/DnRight corners to set the active display area";
 constexpr std::string_view kRepetitionsPrompt = "Background image repetitions (must be 1,2,4,8,...)";
 
-// One pass of an editor loop: show, pump, take a key. Returns the key's scan code.
-int32_t frame(Gui& g) {
-  gui_present(g);
-  gui_pump(g);
-  if (!g.input) return 0;
-  next_key(*g.core, *g.input);
-  return g.input->last_key;
-}
-
 bool ends_editor(Gui& g, int32_t scan) {
   if (scan == kScanEscape) return true;
   // Without more input the editor ends as Escape would.
@@ -61,7 +52,7 @@ void display_area_editor(Gui& g, GuiRect& area) {
                                 std::to_string(area.x2) + ", " + std::to_string(area.y2);
     print_centred(g, numbers, kGuiHeight - 8 - gui_font_height(g), white);
 
-    const int32_t scan = frame(g);
+    const int32_t scan = gui_frame_key(g);
     if (scan == kScanEnter || ends_editor(g, scan)) break;
     const int32_t mx = g.mouse_x, my = g.mouse_y;
     if ((gui_mouse_buttons(g) & 1) == 0) {
@@ -147,7 +138,7 @@ void background_band_editor(Gui& g, BackgroundBand& band) {
     gui_box(g, kGuiWidth / 2 - half, 4, kGuiWidth / 2 + half, 12 + gui_font_height(g), guide);
     print_centred(g, status, 8, white);
 
-    const int32_t scan = frame(g);
+    const int32_t scan = gui_frame_key(g);
     if (ends_editor(g, scan)) break;
     if (scan == kScanF1) band.layout = (band.layout + 4) % 5;
     if (scan == kScanF1 + 1) band.layout = (band.layout + 1) % 5;

@@ -15,6 +15,8 @@ void gui_fill_clipped(Gui& g, int32_t x1, int32_t y1, int32_t x2, int32_t y2, in
 void gui_print_in(Gui& g, std::string_view text, int32_t x, int32_t y, int32_t colour);
 // Text without leading and trailing blanks and line ends.
 std::string_view gui_trim(std::string_view text);
+// One pass of an editor loop: present, pump, and take one key. Returns its scan code (0: none).
+int32_t gui_frame_key(Gui& g);
 // Waits (pumping and presenting) until no mouse button is down or no input can come.
 void gui_wait_release(Gui& g);
 // Empties the key queue and typed text and waits until the mouse buttons are up.

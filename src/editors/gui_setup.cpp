@@ -115,6 +115,14 @@ bool gui_input_exhausted(Gui& g) {
 
 int32_t gui_mouse_buttons(const Gui& g) { return g.input ? g.input->mouse_buttons : 0; }
 
+int32_t gui_frame_key(Gui& g) {
+  gui_present(g);
+  gui_pump(g);
+  if (!g.input) return 0;
+  next_key(*g.core, *g.input);
+  return g.input->last_key;
+}
+
 void gui_wait_release(Gui& g) {
   while (gui_mouse_buttons(g) != 0 && !gui_input_exhausted(g)) {
     gui_present(g);

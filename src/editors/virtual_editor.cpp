@@ -1059,13 +1059,7 @@ int32_t choose_element(Gui& g, Model& m, int32_t current) {
       gui_set_colour(g, gui_skin_colour(g, skin::kWindowTextX));
       gui_print(g, pages, kRight - gui_text_width(g, pages), kTop + kRows * (fh + 2) + 6);
     }
-    gui_present(g);
-    gui_pump(g);
-    int32_t scan = 0;
-    if (g.input && g.input->read != g.input->write) {
-      next_key(c, *g.input);
-      scan = g.input->last_key;
-    }
+    const int32_t scan = gui_frame_key(g);
     if (scan == kScanEscape) break;
     if (scan == kScanEnter) {
       chosen = at;

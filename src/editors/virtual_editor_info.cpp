@@ -114,13 +114,7 @@ int32_t virtual_info_panel(Gui& g, Model& m, int32_t element) {
     gui_label_button(g, "Brain... (B)", brain);
     const int32_t close = gui_add_button(g, 440, 416, 600, 444, ButtonStyle::Raised);
     gui_label_button(g, "Close (Esc)", close);
-    gui_present(g);
-    gui_pump(g);
-    int32_t scan = 0;
-    if (g.input && g.input->read != g.input->write) {
-      next_key(c, *g.input);
-      scan = g.input->last_key;
-    }
+    const int32_t scan = gui_frame_key(g);
     const bool down = (gui_mouse_buttons(g) & 1) != 0;
     const int32_t clicked = down && !was_down ? gui_button_at_mouse(g) : -1;
     was_down = down;
