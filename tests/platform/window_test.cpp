@@ -129,12 +129,18 @@ TEST(FullScreen, PictureFillsTheHeightLetterboxedAndSmooth) {
   surface_fill_rect(screen.back, 0, 0, 320, 480, pack_rgb(o.format, 255, 0, 0));
   surface_fill_rect(screen.back, 320, 0, 320, 480, pack_rgb(o.format, 0, 0, 255));
   ASSERT_TRUE(screen_flip(screen));
-  // The X server may still be bringing the new full-screen window to its size: once it has, the
-  // picture is shown again at that size (in a run, the next frame's flip does it).
-  SDL_PumpEvents();
-  screen_present(screen);
-  SDL_Surface* shown = SDL_GetWindowSurface(screen.window);
-  ASSERT_NE(shown, nullptr);
+  // The X server may still be bringing the new full-screen window to its size (on a loaded
+  // machine for a while): once it has, the picture is shown again at that size (in a run, the
+  // next frame's flip does it).
+  SDL_Surface* shown = nullptr;
+  for (int tries = 0; tries < 200; ++tries) {
+    SDL_PumpEvents();
+    screen_present(screen);
+    shown = SDL_GetWindowSurface(screen.window);
+    ASSERT_NE(shown, nullptr);
+    if (shown->w == 1920 && shown->h == 1080) break;
+    SDL_Delay(25);
+  }
   EXPECT_EQ(shown->w, 1920);
   EXPECT_EQ(shown->h, 1080);
   ASSERT_EQ(SDL_LockSurface(shown), 0);
