@@ -281,6 +281,7 @@ bool clear_folder(const std::string& folder, std::string& error) {
 bool bundle_libraries(const std::vector<std::string>& executables, const std::string& out, BuildResult& r) {
   std::vector<std::string> libs;
   std::unordered_set<std::string> seen;
+  // Each executable's libraries, then those the player loads only when it needs them.
   for (size_t i = 0; i <= executables.size(); ++i) {
     std::string error;
     for (auto& lib : i < executables.size() ? player_libraries(executables[i], error) : on_demand_libraries(error))

@@ -5,7 +5,8 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/video/video.h"
 
