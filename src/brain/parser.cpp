@@ -545,6 +545,7 @@ bool compile_brain_text(Core& c, BrainState& b, std::string_view text, Pass pass
     b.line_code.push_back(b.out);
     x86::emit(k.w, Ins::ret);
     if (k.w.full) fail_capacity(k, "Code buffer full: the project's brains are too long!");
+    note_error(k, b.out);  // going on after errors, this one is listed too
   }
   if (!failed(k)) resolve_labels(k);
   // Going on after errors, the brain still fails with its first error.

@@ -186,6 +186,21 @@ TEST(Capacity, FullCodeBufferFailsTheBrainAndLeavesRoomForItsRet) {
   EXPECT_EQ(s.b->out, 2u + 13u);
 }
 
+// Going on after errors (brainc --all-errors), a brain whose lines fill the code buffer up to
+// its last byte, so that only its closing ret finds no room, is listed with that error.
+TEST(Capacity, AllErrorsListTheCodeBufferFullAtTheClosingRet) {
+  BrainSystem s;
+  const std::string text = "var x=0\nx=abs(x)\n";
+  s.b->out = 0;
+  ASSERT_TRUE(compile_brain_text(*s.c, *s.b, text, Pass::Normal));
+  const uint32_t lines = s.b->out - 1;  // the code without its ret
+  s.b->out = uint32_t(s.b->code.size() - 1) - lines;
+  s.b->keep_going = true;
+  EXPECT_FALSE(compile_brain_text(*s.c, *s.b, text, Pass::Normal));
+  ASSERT_EQ(s.b->errors.size(), 1u);
+  EXPECT_EQ(s.b->errors[0].text, "Code buffer full: the project's brains are too long!");
+}
+
 TEST(Capacity, FullLiteralPoolFailsTheBrain) {
   BrainSystem s;
   std::string line = "msg_box(1,2,3,\"" + std::string(2000, 'a') + "\")";
