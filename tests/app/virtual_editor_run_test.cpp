@@ -170,27 +170,25 @@ TEST_F(VirtualEditorRun, RefusedProjectsAndAFailedSave) {
   const std::string refused = "To virtual edit the project enable|at least one camera element first!";
   struct Case {
     const char* name;
-    std::string project;  // empty: the demo project as installed
+    std::string project;
     std::string prefix;   // shell words before korva
     std::string says;
     int status;  // korva's exit status
   };
+  // The demo with comment lines at the end of its last element's brain, past 2 MiB.
+  std::string padded = read("projects/demo/demo.prj");
+  for (int i = 0; i < 60000; ++i) padded += "; padding padding padding padding padding padding\r\n";
   const Case cases[] = {
       {"no camera at all", ";none\r\n2\r\n" + box + box + end, "", refused, 0},
       {"every camera off", ";off\r\n2\r\n" + camera("Camera", 0) + box + end, "", refused, 0},
       // Files may grow to 2 MiB only (the signal that limit sends is ignored, so the write fails
       // instead), and the project's brain lines are padded past that: the edited project cannot
       // be written, while what the run itself writes (caches, shared memory) still can be.
-      {"a save that fails", "padded", "trap '' XFSZ; ulimit -f 4096;", "Could not save the file|projects/case.prj", 7},
+      {"a save that fails", padded, "trap '' XFSZ; ulimit -f 4096;", "Could not save the file|projects/case.prj", 7},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string project = c.project;
-    if (project.empty() || project == "padded") {
-      project = read("projects/demo/demo.prj");
-      if (c.project == "padded")  // comment lines at the end of the last element's brain
-        for (int i = 0; i < 60000; ++i) project += "; padding padding padding padding padding padding\r\n";
-    }
+    const std::string& project = c.project;
     write("projects/case.prj", project);
     // A drag in the top view that moves the current element, then Escape.
     const int status = edit("projects/case.prj", 0, "2 key F6\n" + drag(4, 320, 240, 360, 200) + "10 key ESC\n", c.prefix);
