@@ -104,6 +104,7 @@ void connect_run_hooks(App& app) {
   h.pause = [&app]() {
     render_frame(app.system, false);
     if (app.screen.headless || app.pipeline.fast) return;
+    const PersonWait wait(*app.core);
     // Silent while paused, as the dialogs are: the listener's volume to the minimum and back.
     const auto& swap = app.run.hooks.swap_primary_volume;
     const int32_t volume = swap ? swap(kSilentVolume) : 0;

@@ -74,20 +74,18 @@ int32_t entry_op(const Program& p, uint32_t entry) {
   return i;
 }
 
-// The coarse clock: a few milliseconds of resolution are plenty for a limit of a second, and
-// reading it costs a fraction of the precise clock, which every brain call and many a jump
-// would otherwise pay.
-int64_t monotonic_ns() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
-  return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+// The clock of the time limit: the coarse clock (a few milliseconds of resolution are plenty
+// for a limit of a second, and it costs a fraction of the precise clock, which every brain call
+// and many a jump read) less the time spent waiting for a person, which is not the brain's.
+int64_t brain_clock_ns(const Machine& m) {
+  return coarse_clock_ns() - (m.person_waited ? *m.person_waited : 0);
 }
 
 }  // namespace
 
 bool machine_past_deadline(Machine& m) {
   m.calls_unchecked = 0;
-  return monotonic_ns() > m.deadline_ns;
+  return brain_clock_ns(m) > m.deadline_ns;
 }
 
 namespace {
@@ -365,6 +363,7 @@ std::unique_ptr<Machine> machine_create() {
 
 void machine_attach(System& s) {
   Machine& m = *s.machine;
+  m.person_waited = &s.core->frame.person_waited_ns;
   guest_map(m.memory, Region::Instances, s.core->pool(Pool::Instances),
             static_cast<uint32_t>(pool_bytes(Pool::Instances)));
   if (s.brain) {
@@ -385,7 +384,7 @@ bool machine_call_brain(System& s, int32_t handle) {
   m.regs = Registers{};
   m.regs.esp = guest::kStackTop;
   m.budget = m.branch_budget;
-  m.deadline_ns = monotonic_ns() + kBrainTimeLimitNs;
+  m.deadline_ns = brain_clock_ns(m) + kBrainTimeLimitNs;
   m.calls_unchecked = 0;
   m.execute_depth = 0;
   return enter(s, handle, static_cast<uint32_t>(ir_get(rec, ir::kBrainEntry)));

@@ -67,7 +67,9 @@ struct Machine {
   int32_t execute_depth = 0;
   int64_t branch_budget = kBrainBranchBudget;  // taken jumps and gosubs a brain call may make
   int64_t budget = 0;                          // what is left of it in the current call
-  int64_t deadline_ns = 0;  // monotonic clock time at which the brain call is stopped
+  int64_t deadline_ns = 0;  // brain clock time at which the brain call is stopped
+  // The time spent waiting for a person (the Core's), which the brain clock leaves out.
+  const int64_t* person_waited = nullptr;
   int32_t calls_unchecked = 0;  // keyword calls since the clock was last read
   BrainFault fault;
   int32_t current_handle = 0;  // edi of the brain that runs now

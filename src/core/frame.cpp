@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "core/core.h"
@@ -23,6 +24,25 @@ void pump(Core& c) {
     if (c.frame.mouse_sampled) c.frame.mouse_sampled(s->mouse_x, s->mouse_y, s->mouse_buttons);
   }
   ++c.pump_counter;
+}
+
+int64_t coarse_clock_ns() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+  return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// A wait inside another (a message box over a dialog) is already counted by the outer one.
+PersonWait::PersonWait(Core& c)
+    : core_(c.frame.screen && !c.frame.screen->headless && !c.frame.person_waiting ? &c : nullptr),
+      start_(coarse_clock_ns()) {
+  if (core_) core_->frame.person_waiting = true;
+}
+
+PersonWait::~PersonWait() {
+  if (!core_) return;
+  core_->frame.person_waiting = false;
+  core_->frame.person_waited_ns += coarse_clock_ns() - start_;
 }
 
 void pump_and_show(Core& c) {

@@ -31,6 +31,29 @@ struct AppFrame {
   // Receives the mouse of every pump (0, 0, 0 while the surface is lost), set by the input layer.
   std::function<void(int32_t x, int32_t y, int32_t buttons)> mouse_sampled;
   VideoState video;
+  // Every PersonWait so far, in nanoseconds of coarse_clock_ns: the brain time limit leaves it out.
+  int64_t person_waited_ns = 0;
+  bool person_waiting = false;  // a PersonWait is open
+};
+
+// The monotonic clock at a few milliseconds' resolution, cheap enough to read very often.
+int64_t coarse_clock_ns();
+
+// While one lives, the program waits for the person at the keyboard: a dialog, `pause`, a
+// program or a video a brain started. A brain that waits so must not run out of its time limit
+// for it, so the time is added to AppFrame::person_waited_ns. Only a screen with a window has
+// a person to wait for: headless nothing is added, and an endless loop around such a keyword
+// still runs out of time.
+class PersonWait {
+ public:
+  explicit PersonWait(Core& c);
+  ~PersonWait();
+  PersonWait(const PersonWait&) = delete;
+  PersonWait& operator=(const PersonWait&) = delete;
+
+ private:
+  Core* core_;  // null when nobody can answer, or an outer wait counts the time
+  int64_t start_;
 };
 
 // Processes every waiting message; while the primary surface is lost the mouse reads as 0,

@@ -238,6 +238,7 @@ void video_play(System& s, std::string_view path, const PlayContext& context) {
   copy_primary_to_back(s);
 
   Playback p{s, context, v};
+  const PersonWait wait(*s.core);  // the person watches, or ends it with a key
   p.device = sound_device(s);
   if (p.device) p.stream = audio::stream_create(*p.device);
   const int32_t repeats = std::max(s.core->frame.video.repeats, 1);

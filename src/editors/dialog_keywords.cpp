@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -198,6 +199,7 @@ void echo(const System& s, std::string_view text) {
 class DialogFrame {
  public:
   explicit DialogFrame(System& s) : s_(s) {
+    if (s.core) wait_.emplace(*s.core);
     if (s.run && s.run->hooks.swap_primary_volume) {
       volume_ = s.run->hooks.swap_primary_volume(kSilentVolume);
       muted_ = true;
@@ -284,6 +286,7 @@ class DialogFrame {
   bool cursor_hidden_ = false;
   int32_t colour_ = 0;
   GuiPlacement placement_ = GuiPlacement::Centred;
+  std::optional<PersonWait> wait_;  // a brain's time limit leaves out the time of its dialogs
 };
 
 // ---- Drawing ----

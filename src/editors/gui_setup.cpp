@@ -66,9 +66,11 @@ int32_t gui_skin_colour(const Gui& g, int32_t x, int32_t y) {
 void gui_install_hooks(Gui& g) {
   Core& c = *g.core;
   c.ui.message_box = [&g](std::string_view text, std::string_view left, std::string_view right) {
+    const PersonWait wait(*g.core);
     return gui_message_box(g, text, left, right);
   };
   c.ui.input_box = [&g](int32_t min_width, std::string_view initial, std::string_view prompt) {
+    const PersonWait wait(*g.core);
     return gui_input_box(g, min_width, initial, prompt);
   };
   // The status panel is a notice; an empty text clears it.

@@ -116,6 +116,7 @@ void run(System& s, int32_t command) {
   const pid_t pid = start_process(text_argument(s, command));
   if (pid < 0) return;
   // Wait for the end while the window stays alive.
+  const PersonWait wait(*s.core);
   for (;;) {
     const pid_t r = waitpid(pid, nullptr, WNOHANG);
     if (r == pid || (r < 0 && errno != EINTR)) break;

@@ -226,6 +226,19 @@ TEST_F(Run, MaxFramesEndsTheRunAsEscapeWould) {
   EXPECT_EQ(app->run.exit_code, -1);
 }
 
+// An endless loop around pause (which shows the frame at every call) runs out of the brain time
+// limit and stops that brain alone; the frame limit then ends the run.
+TEST_F(Run, AnEndlessPauseLoopRunsOutOfTimeAndTheFrameLimitStillEndsTheRun) {
+  write_project({"var n\r\nn = n + 1\r\n", "again:\r\npause()\r\ngoto again\r\n"});
+  setenv("KORVA_MAX_FRAMES", "10", 1);
+  write_runmode(1);
+  korva();
+  EXPECT_NE(errors.find("'E1' brain runtime ERROR!|"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("did not end within 1 second"), std::string::npos) << errors;
+  EXPECT_EQ(app->pipeline.loop_frames, 10);
+  EXPECT_EQ(app->run.exit_code, -1);
+}
+
 TEST_F(Run, TheGlobalsFileIsReadAtTheStartOfTheNextRun) {
   write_project({"global_set(0, 1234)\r\nglobals_save(\"temp/globvars.dat\", 0, 0)\r\nexit(-2)\r\n"});
   write_runmode(1);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "machine_fixture.h"
+#include "platform/platform.h"
 
 namespace korva {
 namespace {
@@ -224,6 +225,37 @@ TEST(MachineFault, ASlowEndlessLoopRunsOutOfTime) {
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(1000));
   EXPECT_LT(f.var(0, 0), 1000 / 25 + kTimeCheckCalls + 1);  // stopped near the limit, not at the budget
+}
+
+// A keyword that waits for a person (as a dialog or pause does) for longer than the limit.
+int32_t waits_for_a_person(System& s, int32_t v) {
+  const PersonWait wait(*s.core);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  return v;
+}
+
+// The time a brain waits for a person is not its own, so a brain that goes on after a long
+// dialog is not stopped. Headless there is nobody to wait for: the time counts.
+TEST(MachineFault, TimeWaitingForAPersonIsLeftOutOfTheLimitOnlyWithAWindow) {
+  for (const bool windowed : {true, false}) {
+    SCOPED_TRACE(windowed ? "window" : "headless");
+    MachineFixture f;
+    platform::Screen screen;
+    screen.headless = !windowed;
+    f.core->frame.screen = &screen;
+    ASSERT_TRUE(bind_keyword(f.machine->keywords, "abs", keyword_routine<&waits_for_a_person>));
+    ASSERT_TRUE(f.add_brain("faulty", "var n=0\nn=abs(1)\nagain:\nn=n+1\nif n<20000\ngoto again\nendif"));
+    if (windowed) {
+      ASSERT_TRUE(f.add_brain("counter", "var n=0\nn=n+1"));
+      f.predecode();
+      f.step(1);
+      EXPECT_TRUE(f.messages.empty()) << f.messages[0];
+      EXPECT_EQ(f.var(0, 0), 20000);
+    } else {
+      expect_fault(f, "did not end within 1 second");
+      EXPECT_LT(f.var(0, 0), 20000);
+    }
+  }
 }
 
 TEST(MachineFault, ExecuteOfItselfNestsTooDeeply) {
