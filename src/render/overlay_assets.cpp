@@ -1,6 +1,7 @@
 // The asset loaders of the overlay kinds: a .pcx image decoded by the PCX loader, then kept as
 // a sprite run list, a run-length-encoded frame or a set of counter glyphs, with its palette in
 // the display's 16-bit format, and described by a 64-byte asset record.
+#include <algorithm>
 #include <cstring>
 
 #include "core/core.h"
@@ -42,18 +43,30 @@ void copy_palette(OverlayImage& img, const uint8_t* table) {
     img.palette[i] = static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8));
 }
 
+// Eight pixels at once: a sprite's transparent areas and a frame's flat ones are mostly wide,
+// and skipping them a byte at a time made loading a large image slow.
+uint64_t eight(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
 // Index 0 is transparent: runs hold the other pixels of each row.
 void encode_runs(OverlayImage& img, const uint8_t* pixels) {
   for (int32_t y = 0; y < img.height; ++y) {
     const uint8_t* row = pixels + int64_t(y) * img.width;
     int32_t x = 0;
     while (x < img.width) {
+      if (x + 8 <= img.width && eight(row + x) == 0) {
+        x += 8;
+        continue;
+      }
       if (row[x] == 0) {
         ++x;
         continue;
       }
-      int32_t n = 0;
-      while (x + n < img.width && row[x + n] != 0) ++n;
+      const auto* zero = static_cast<const uint8_t*>(std::memchr(row + x, 0, size_t(img.width - x)));
+      const int32_t n = (zero ? static_cast<int32_t>(zero - row) : img.width) - x;
       put_int(img.data, x * 2);  // byte offset of the run in a 16-bit row
       put_int(img.data, n);
       put_int(img.data, x);
@@ -74,8 +87,11 @@ void encode_rle(OverlayImage& img, const uint8_t* pixels) {
     const uint8_t* row = pixels + int64_t(y) * img.width;
     int32_t x = 0;
     while (x < img.width) {
+      const int32_t most = std::min(63, img.width - x);
+      const uint64_t same = 0x0101010101010101ull * row[x];
       int32_t n = 1;
-      while (x + n < img.width && n < 63 && row[x + n] == row[x]) ++n;
+      while (n + 8 <= most && eight(row + x + n) == same) n += 8;
+      while (n < most && row[x + n] == row[x]) ++n;
       if (n == 1 && row[x] < 192) {
         img.data.push_back(row[x]);
       } else {
