@@ -100,10 +100,11 @@ void connect_run_hooks(App& app) {
   h.process_input = [&app]() { pump(*app.core); };
   h.apply_received_globals = [&app]() { net_apply_globals(app.system); };
   // pause: the frame as it is, half a second, then every input released and a new press.
-  // Headless nobody can press anything, and a fast run never waits: both go on at once.
+  // Headless or driven by an input script, nobody is at the keyboard, and a fast run never
+  // waits: these go on at once.
   h.pause = [&app]() {
     render_frame(app.system, false);
-    if (app.screen.headless || app.pipeline.fast) return;
+    if (app.screen.headless || app.pipeline.fast || app.script) return;
     const PersonWait wait(*app.core);
     // Silent while paused, as the dialogs are: the listener's volume to the minimum and back.
     const auto& swap = app.run.hooks.swap_primary_volume;

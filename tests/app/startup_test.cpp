@@ -138,6 +138,27 @@ TEST_F(Startup, OpensARealWindowUnderAVirtualDisplay) {
   EXPECT_TRUE(fs::exists(dir / "shot.png"));
 }
 
+// In a window, pause waits for a key; a run driven by an input script has nobody at the
+// keyboard, so there it goes on at once and the frame limit ends the run.
+TEST_F(Startup, PauseInAScriptedWindowedRunDoesNotWait) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  fs::create_directories(dir / "temp");
+  fs::create_directories(dir / "projects");
+  fs::create_directories(dir / "brains");
+  write("projects/p.prj",
+        ";pauses\r\n1\r\nCamera|./cameras/default_.03d|./sounds/null_.wav|-|0|0|0|0|0|0|0.000|0|0.000|0|0|"
+        "0|0.000|0.000|0.000|0|0|0|0.000|0.000|0.000|0|0|0|0|0|1|0|1|0|0|0|0/0/639/479/0/20&40/7|0/1|"
+        "4096/2/50/0|0\r\n./bckgrnds/bkgr000_.bmp|1|0\r\n@0\r\npause()\r\n");
+  write("runmode.ini", "projects/p.prj\r\n1\r\n0\r\n0\r\n0\r\n");
+  write("input.txt", "2 key F1\n");
+  const auto start = std::chrono::steady_clock::now();
+  run("flock /tmp/korva-xvfb.lock xvfb-run -a -s '-screen 0 1024x768x24' env -u KORVA_FAST "
+      "KORVA_INPUT=input.txt KORVA_MAX_FRAMES=5 timeout 60 sh -c '\"$0\"; echo $? > status.txt'");
+  EXPECT_EQ(read("status.txt"), "0\n") << read("stderr.txt");
+  EXPECT_EQ(read("stderr.txt").find("running headless"), std::string::npos) << read("stderr.txt");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
 TEST(Runmode, ReadsTheModeFileOfTheBaseFolder) {
   char tmpl[] = "/tmp/korva-runmode-XXXXXX";
   const fs::path dir = mkdtemp(tmpl);
