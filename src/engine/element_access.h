@@ -27,6 +27,8 @@ inline void set_word(uint8_t* record, int32_t offset, int32_t v) { ir_set(record
 constexpr int32_t wrap_add(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
+// Wrapping negation: the negation of INT32_MIN is INT32_MIN itself, as in brains' arithmetic.
+constexpr int32_t wrap_neg(int32_t a) { return static_cast<int32_t>(0u - static_cast<uint32_t>(a)); }
 constexpr int32_t wrap_mul(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }

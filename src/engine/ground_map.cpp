@@ -358,7 +358,7 @@ int32_t ground_level(System& s, int32_t e) {
 
 int32_t above_ground_level(System& s, int32_t e) {
   const uint8_t* r = element_at(s, e);
-  return r ? wrap_add(word(r, ir::kPosY), -element_height(s, r)) : 0;
+  return r ? wrap_add(word(r, ir::kPosY), wrap_neg(element_height(s, r))) : 0;
 }
 
 int32_t over_ground(System& s, int32_t e, int32_t h) {
@@ -396,7 +396,7 @@ void over_ground_slope(System& s, int32_t e, int32_t h, int32_t rate) {
   if (!r) return;
   over_ground(s, e, h);
   const int32_t target = ground_slope(s, e);
-  int32_t turn = normalise_angle(wrap_add(target, -word(r, ir::kRotX)));
+  int32_t turn = normalise_angle(wrap_add(target, wrap_neg(word(r, ir::kRotX))));
   if (turn >= kFullTurn / 2) turn -= kFullTurn;
   if (rate > 0) turn = std::clamp(turn, -rate, rate);
   set_word(r, ir::kRotX, normalise_angle(wrap_add(word(r, ir::kRotX), turn)));
@@ -407,7 +407,7 @@ void over_ground_g(System& s, int32_t e, int32_t h, int32_t g) {
   if (!r) return;
   const int64_t floor_y = int64_t(element_height(s, r)) + h;
   if (word(r, ir::kPosY) > floor_y) {
-    add_word(r, ir::kVelY, -g);
+    add_word(r, ir::kVelY, wrap_neg(g));
     if (int64_t(word(r, ir::kPosY)) + word(r, ir::kVelY) >= floor_y) return;
   }
   over_ground(s, e, h);
@@ -416,10 +416,10 @@ void over_ground_g(System& s, int32_t e, int32_t h, int32_t g) {
 void ground_color_rebound(System& s, int32_t e, int32_t code) {
   uint8_t* r = element_at(s, e);
   if (!r || ground_color(s, e) != code) return;
-  add_word(r, ir::kPosX, -word(r, ir::kVelX));
-  add_word(r, ir::kPosZ, -word(r, ir::kVelZ));
-  set_word(r, ir::kVelX, wrap_add(0, -word(r, ir::kVelX)));
-  set_word(r, ir::kVelZ, wrap_add(0, -word(r, ir::kVelZ)));
+  add_word(r, ir::kPosX, wrap_neg(word(r, ir::kVelX)));
+  add_word(r, ir::kPosZ, wrap_neg(word(r, ir::kVelZ)));
+  set_word(r, ir::kVelX, wrap_neg(word(r, ir::kVelX)));
+  set_word(r, ir::kVelZ, wrap_neg(word(r, ir::kVelZ)));
 }
 
 // ---- Volumes ----

@@ -72,7 +72,7 @@ void apply_drag(uint8_t* r, std::initializer_list<int32_t> offsets, int32_t k) {
       return;
     }
     const int32_t d = static_cast<int32_t>(q2 * k / 8192 + 10);
-    set_word(r, off, q >= 0 ? wrap_add(v, -d) : wrap_add(v, d));
+    set_word(r, off, q >= 0 ? wrap_add(v, wrap_neg(d)) : wrap_add(v, d));
   }
 }
 
@@ -86,7 +86,7 @@ void rebound(System& s, int32_t e, int32_t pos, int32_t vel) {
   uint8_t* r = instance_at(s, e);
   if (!r) return;
   const int32_t v = word(r, vel);
-  set_word(r, pos, wrap_add(word(r, pos), -wrap_mul(4, v)));
+  set_word(r, pos, wrap_add(word(r, pos), wrap_mul(-4, v)));
   set_word(r, vel, wrap_mul(v, -1));
 }
 
@@ -257,7 +257,7 @@ void follow(System& s, int32_t e, int32_t target, int32_t height, int32_t distan
   const int32_t axes[3] = {ir::kPosX, ir::kPosY, ir::kPosZ};
   for (int i = 0; i < 3; ++i) {
     const int32_t p = word(r, axes[i]);
-    const int32_t gap = wrap_add(point[i], -p) >> 9;
+    const int32_t gap = wrap_add(point[i], wrap_neg(p)) >> 9;
     set_word(r, axes[i], wrap_add(p, wrap_mul(wrap_mul(gap, rate), 4)));
   }
 }

@@ -87,8 +87,9 @@ const Glyph& glyph(FontSlot& f, uint8_t ch) {
   return g;
 }
 
-// Mixes colour into the pixel with coverage v (0..255).
-void blend_pixel(platform::Surface& s, uint8_t* pixels, int32_t x, int32_t y, int32_t colour,
+// Mixes colour into the pixel with coverage v (0..255). Positions are 64-bit: a brain may place
+// text anywhere in the 32-bit range, and a glyph's offsets are added to that.
+void blend_pixel(platform::Surface& s, uint8_t* pixels, int64_t x, int64_t y, int32_t colour,
                  int32_t v) {
   if (x < 0 || y < 0 || x >= s.width || y >= s.height || v == 0) return;
   uint8_t* at = pixels + int64_t(y) * s.pitch + int64_t(x) * platform::bytes_per_pixel(s.format);
@@ -166,6 +167,7 @@ int32_t run_font_width(const BitmapFont& f, std::string_view text) {
 
 void run_font_draw(const BitmapFont& f, platform::Surface& s, uint8_t* pixels, std::string_view text,
                    int32_t x, int32_t y, int32_t colour) {
+  int64_t pen = x;
   for (char ch : text) {
     const int32_t i = int32_t(uint8_t(ch)) - f.first;
     if (i < 0 || i >= f.count) continue;
@@ -173,8 +175,8 @@ void run_font_draw(const BitmapFont& f, platform::Surface& s, uint8_t* pixels, s
     const uint8_t* cell = f.cells.data() + f.offset[size_t(i)];
     for (int32_t row = 0; row < f.height; ++row)
       for (int32_t col = 0; col < w; ++col)
-        blend_pixel(s, pixels, x + col, y + row, colour, cell[row * w + col]);
-    x += w;
+        blend_pixel(s, pixels, pen + col, int64_t(y) + row, colour, cell[row * w + col]);
+    pen += w;
   }
 }
 
@@ -283,17 +285,19 @@ void draw_text_locked(Overlays& o, platform::Surface& surface, uint8_t* pixels,
     if (o.run_font_loaded) run_font_draw(o.run_font, surface, pixels, text, x, y, colour);
     return;
   }
-  const int32_t baseline = y + f->ascent;
+  const int64_t baseline = int64_t(y) + f->ascent;
+  int64_t pen = x;
   for (char ch : text) {
     const Glyph& g = glyph(*f, static_cast<uint8_t>(ch));
     // Characters wholly off the surface still move the pen.
-    if (x + g.left < surface.width && x + g.left + g.width > 0)
+    const int64_t left = pen + g.left;
+    if (left < surface.width && left + g.width > 0)
       for (int32_t row = 0; row < g.height; ++row)
         for (int32_t col = 0; col < g.width; ++col)
-          blend_pixel(surface, pixels, x + g.left + col, baseline - g.top + row, colour,
+          blend_pixel(surface, pixels, left + col, baseline - g.top + row, colour,
                       g.coverage[size_t(row) * g.width + col]);
-    x += g.advance;
-    if (x > surface.width) break;
+    pen += g.advance;
+    if (pen > surface.width) break;
   }
 }
 

@@ -1,5 +1,6 @@
 // The 3D scene and the 2D layers in a run: their asset loaders by element type, the scene
 // built from the loaded asset records at run start, the steps of every rendered frame, release.
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -91,9 +92,13 @@ void collect_background_fills(System& s, const platform::Surface& back) {
     const uint8_t* rec = c.pool(Pool::Instances) + i * kInstanceRecordBytes;
     const render::SceneAsset* a = render::scene_asset(s, asset_record(s, ir_get(rec, ir::kFirstAspect)));
     if (kind_of(a) != render::ElementKind::Background) continue;
+    // The rectangle's corners may be any values: clip it to the surface before taking its size.
     const ScreenRect r = screen_rect(c, i, back.width);
+    const int32_t x1 = std::max(r.x1, 0), y1 = std::max(r.y1, 0);
+    const int32_t x2 = std::min(r.x2, back.width - 1), y2 = std::min(r.y2, back.height - 1);
+    if (x2 < x1 || y2 < y1) continue;
     const uint8_t* rgb = palette + 3 * (a->background.color & 255);
-    scene.fills.push_back({i, r.x1, r.y1, r.x2 - r.x1 + 1, r.y2 - r.y1 + 1,
+    scene.fills.push_back({i, x1, y1, x2 - x1 + 1, y2 - y1 + 1,
                            platform::pack_rgb(back.format, rgb[0], rgb[1], rgb[2])});
   }
 }
