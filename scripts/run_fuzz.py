@@ -102,11 +102,17 @@ def run_one(korva, home, name, text, frames):
                UBSAN_OPTIONS='halt_on_error=1:print_stacktrace=1')
     env.pop('DISPLAY', None)
     env.pop('WAYLAND_DISPLAY', None)
-    try:
-        r = subprocess.run([korva], cwd=home, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.PIPE, timeout=120)
-    except subprocess.TimeoutExpired:
-        return True, 'no end after 120 seconds\n'
+    for attempt in range(60):
+        try:
+            r = subprocess.run([korva], cwd=home, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE, timeout=120)
+            break
+        except subprocess.TimeoutExpired:
+            return True, 'no end after 120 seconds\n'
+        except OSError:  # korva is being built again: wait for the new one
+            time.sleep(1)
+    else:
+        raise RuntimeError('cannot start ' + korva)
     said = r.stderr.decode('latin-1')
     return r.returncode < 0 or 'Sanitizer' in said or 'runtime error:' in said, said
 

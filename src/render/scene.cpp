@@ -47,9 +47,13 @@ void build_camera(Scene& s, SceneElement& se, const ElementSetup& e) {
   rm::Viewport v;
   v.camera = se.frame;
   const int32_t mode = s.settings.display_mode;
-  rm::viewport_set_rect(v, display_scale(mode, e.rect[0]), display_scale(mode, e.rect[1]),
-                        display_scale(mode, e.rect[2] - e.rect[0] + 1),
-                        display_scale(mode, e.rect[3] - e.rect[1] + 1));
+  // A hand-edited record may give the corners any values. No screen is a million pixels wide,
+  // and within that bound every sum made of the viewport's rectangle fits 32 bits.
+  constexpr int32_t kFar = 1 << 20;
+  int32_t r[4];
+  for (int k = 0; k < 4; ++k) r[k] = std::clamp(e.rect[k], -kFar, kFar);
+  rm::viewport_set_rect(v, display_scale(mode, r[0]), display_scale(mode, r[1]),
+                        display_scale(mode, r[2] - r[0] + 1), display_scale(mode, r[3] - r[1] + 1));
   rm::viewport_set_back(v, float(std::max(s.settings.clip_distance, 1)));
   const float front = front_plane(s.settings);
   rm::viewport_set_front(v, front);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "installation_run.h"
 
@@ -35,10 +36,14 @@ TEST_F(EdgeValuesRun, KeywordArgumentsAndRecordFieldsAtTheEndsOfTheRangeRunToThe
   ASSERT_NE(at, std::string::npos);
   ASSERT_NE(end, std::string::npos);
   p.replace(at, end - at, brain);
-  // The band's rectangle from x -2147483647: wider than an int holds.
-  const std::string band = "|7|40/384/599/455/0x0|";
-  ASSERT_NE(p.find(band), std::string::npos);
-  p.replace(p.find(band), band.size(), "|7|-2147483647/384/2147483647/455/0x0|");
+  // The camera's viewport and the band's rectangle: wider and higher than an int holds.
+  const std::pair<std::string, std::string> fields[] = {
+      {"|0|40/24/599/367/0/20&40/7|", "|0|-2147483647/-2147483647/2147483647/2147483647/0/20&40/7|"},
+      {"|7|40/384/599/455/0x0|", "|7|-2147483647/384/2147483647/455/0x0|"}};
+  for (const auto& [was, now] : fields) {
+    ASSERT_NE(p.find(was), std::string::npos) << was;
+    p.replace(p.find(was), was.size(), now);
+  }
   write("projects/kinds/kinds.prj", p);
 
   EXPECT_EQ(run("projects/kinds/kinds.prj\r\n1\r\n0\r\n0\r\n0\r\n", "", 10), 0) << read("stderr.txt");
