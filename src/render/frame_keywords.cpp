@@ -118,6 +118,26 @@ rm::FramePtr frame_copy(const rm::Frame& f, rm::Frame* parent) {
   return c;
 }
 
+size_t mesh_bytes(const rm::Mesh& m) {
+  return sizeof(rm::Mesh) + m.vertices.size() * sizeof(rm::vec3) + m.normals.size() * sizeof(rm::vec3) +
+         m.uvs.size() * sizeof(rm::vec2) + m.faces.size() * sizeof(rm::Face);
+}
+
+// The bytes frame_copy would make of f: its frames, meshes and lights (textures are shared).
+int64_t frame_bytes(const rm::Frame& f) {
+  int64_t n = sizeof(rm::Frame);
+  for (const rm::Visual& v : f.visuals) {
+    if (const auto* m = std::get_if<rm::MeshPtr>(&v); m && *m)
+      n += int64_t(mesh_bytes(**m));
+    else if (const auto* cv = std::get_if<rm::ClippedPtr>(&v); cv && *cv && (*cv)->mesh)
+      n += int64_t(mesh_bytes(*(*cv)->mesh));
+  }
+  n += int64_t(f.lights.size() * sizeof(rm::Light));
+  for (const rm::FramePtr& child : f.children)
+    if (child) n += frame_bytes(*child);
+  return n;
+}
+
 // The handle of f when it is already in the table (so that asking for the same part again
 // does not fill the table), else -1.
 int32_t handle_in_table(const System& s, const rm::Frame* f) {
@@ -352,22 +372,29 @@ int32_t x_pick_pt(System& s, int32_t c) {
 
 // A copy of an element's .x model (in a new frame at the origin of parent) or of a frame
 // handle's frame (with its placement, under parent); parent is 0 (the main scene) or a frame
-// handle. The copy's meshes are its own; the model's animations stay with the model.
+// handle. The copy's meshes are its own; the model's animations stay with the model. -1 when
+// the copy would take the main scene past its cap (render::kSceneBytesMax).
 int32_t x_clone(System& s, int32_t source, int32_t parent) {
   const rm::Frame* under = nullptr;
   if (!s.scene || !reference(s, parent, under)) return -1;
   // The copy is made apart and attached afterwards: a frame copied under itself would
   // otherwise meet its own copy among the children it is copying.
-  rm::FramePtr copy;
+  const rm::Frame* original = nullptr;
   if (is_frame_handle(source)) {
-    const rm::Frame* f = frame_of(s, source);
-    if (!f) return -1;
-    copy = frame_copy(*f, nullptr);
+    original = frame_of(s, source);
   } else {
     const render::SceneElement* se = scene_element(s, source);
-    if (!se || se->kind != render::ElementKind::Model || !se->model || !se->model->frame) return -1;
+    if (se && se->kind == render::ElementKind::Model && se->model) original = se->model->frame.get();
+  }
+  if (!original) return -1;
+  const int64_t held = s.scene->main ? frame_bytes(*s.scene->main) : 0;
+  if (held + frame_bytes(*original) > s.scene->frames.bytes_max) return -1;
+  rm::FramePtr copy;
+  if (is_frame_handle(source)) {
+    copy = frame_copy(*original, nullptr);
+  } else {
     copy = rm::frame_create(nullptr);
-    frame_copy(*se->model->frame, copy.get());
+    frame_copy(*original, copy.get());
   }
   const int32_t handle = frame_enter(s, copy);
   if (handle != -1) rm::frame_add_child(*const_cast<rm::Frame*>(under), copy);

@@ -149,6 +149,25 @@ TEST_F(FramePicking, XCloneCopiesAModelWithMeshesOfItsOwn) {
   EXPECT_EQ(x_clone(sys, element_handle(2), 0), -1);
 }
 
+// A copy under the frame it copies doubles that frame at every call: the copies stop, with -1,
+// before the main scene passes its cap, and the scene keeps working.
+TEST_F(FramePicking, XCloneStopsBeforeTheSceneOutgrowsItsCap) {
+  scene.frames.bytes_max = 1 << 20;
+  const int32_t c = x_clone(sys, element_handle(2), 0);
+  ASSERT_NE(c, -1);
+  int32_t doublings = 0;
+  while (x_clone(sys, c, c) != -1) ASSERT_LT(++doublings, 64);
+  EXPECT_GT(doublings, 4);
+  const auto count = [](const auto& self, const rm::Frame& f) -> int64_t {
+    int64_t n = 1;
+    for (const rm::FramePtr& child : f.children) n += self(self, *child);
+    return n;
+  };
+  EXPECT_LE(count(count, *scene.main) * int64_t(sizeof(rm::Frame)), int64_t(1) << 20);
+  x_kill(sys, c);
+  EXPECT_NE(x_clone(sys, element_handle(2), 0), -1);  // killing the copies gives the room back
+}
+
 TEST_F(FramePicking, XElementGetNamesAPartOfAModelByItsPath) {
   struct Case {
     int32_t c1, c2, c3, c4;
