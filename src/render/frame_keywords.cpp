@@ -123,21 +123,6 @@ size_t mesh_bytes(const rm::Mesh& m) {
          m.uvs.size() * sizeof(rm::vec2) + m.faces.size() * sizeof(rm::Face);
 }
 
-// The bytes frame_copy would make of f: its frames, meshes and lights (textures are shared).
-int64_t frame_bytes(const rm::Frame& f) {
-  int64_t n = sizeof(rm::Frame);
-  for (const rm::Visual& v : f.visuals) {
-    if (const auto* m = std::get_if<rm::MeshPtr>(&v); m && *m)
-      n += int64_t(mesh_bytes(**m));
-    else if (const auto* cv = std::get_if<rm::ClippedPtr>(&v); cv && *cv && (*cv)->mesh)
-      n += int64_t(mesh_bytes(*(*cv)->mesh));
-  }
-  n += int64_t(f.lights.size() * sizeof(rm::Light));
-  for (const rm::FramePtr& child : f.children)
-    if (child) n += frame_bytes(*child);
-  return n;
-}
-
 // The handle of f when it is already in the table (so that asking for the same part again
 // does not fill the table), else -1.
 int32_t handle_in_table(const System& s, const rm::Frame* f) {
@@ -194,6 +179,28 @@ int32_t element_under_mouse(const System& s, int32_t skip) {
 }
 
 }  // namespace
+
+int64_t frame_bytes(const rm::Frame& f) {
+  int64_t n = sizeof(rm::Frame);
+  for (const rm::Visual& v : f.visuals) {
+    if (const auto* m = std::get_if<rm::MeshPtr>(&v); m && *m)
+      n += int64_t(mesh_bytes(**m));
+    else if (const auto* cv = std::get_if<rm::ClippedPtr>(&v); cv && *cv && (*cv)->mesh)
+      n += int64_t(mesh_bytes(*(*cv)->mesh));
+  }
+  n += int64_t(f.lights.size() * sizeof(rm::Light));
+  for (const rm::FramePtr& child : f.children)
+    if (child) n += frame_bytes(*child);
+  return n;
+}
+
+bool scene_has_room(const System& s, int64_t bytes) {
+  if (!s.scene) return false;
+  int64_t held = bytes;
+  for (const rm::FramePtr& root : {s.scene->main, s.scene->overlay})
+    if (root) held += frame_bytes(*root);
+  return held <= s.scene->frames.bytes_max;
+}
 
 rm::Frame* frame_of(const System& s, int32_t handle) {
   if (!s.scene || !is_frame_handle(handle)) return nullptr;
@@ -317,12 +324,16 @@ void h_part_show(System& s, int32_t h, int32_t v) {
   if (f) rm::frame_set_traversal(*f, v == 1 ? rm::kTraverseRender | rm::kTraversePick : 0);
 }
 
+// A model read from a file into a new frame under parent (0: the main scene); its handle, or -1
+// when the file gives no model, the frame table is full or the model would take the scene past
+// its cap.
 int32_t x_load(System& s, int32_t name, int32_t parent) {
   const rm::Frame* under = nullptr;
   if (!s.scene || !reference(s, parent, under)) return -1;
   const std::string path(text_argument(s, name));
   render::XModel model;
   if (path.empty() || !render::read_x(path, model, s.scene->textures, "") || !model.frame) return -1;
+  if (!scene_has_room(s, frame_bytes(*model.frame))) return -1;
   rm::FramePtr f = rm::frame_create(const_cast<rm::Frame*>(under));
   const int32_t handle = frame_enter(s, f);
   if (handle == -1) {
@@ -373,7 +384,7 @@ int32_t x_pick_pt(System& s, int32_t c) {
 // A copy of an element's .x model (in a new frame at the origin of parent) or of a frame
 // handle's frame (with its placement, under parent); parent is 0 (the main scene) or a frame
 // handle. The copy's meshes are its own; the model's animations stay with the model. -1 when
-// the copy would take the main scene past its cap (render::kSceneBytesMax).
+// the copy would take the scene past its cap (render::kSceneBytesMax).
 int32_t x_clone(System& s, int32_t source, int32_t parent) {
   const rm::Frame* under = nullptr;
   if (!s.scene || !reference(s, parent, under)) return -1;
@@ -387,8 +398,7 @@ int32_t x_clone(System& s, int32_t source, int32_t parent) {
     if (se && se->kind == render::ElementKind::Model && se->model) original = se->model->frame.get();
   }
   if (!original) return -1;
-  const int64_t held = s.scene->main ? frame_bytes(*s.scene->main) : 0;
-  if (held + frame_bytes(*original) > s.scene->frames.bytes_max) return -1;
+  if (!scene_has_room(s, frame_bytes(*original))) return -1;
   rm::FramePtr copy;
   if (is_frame_handle(source)) {
     copy = frame_copy(*original, nullptr);

@@ -19,6 +19,12 @@ constexpr int32_t kFrameTableEntries = 1 << 16;
 
 // Enters f in the frame table; its handle, or -1 when the table is full or there is no scene.
 int32_t frame_enter(System& s, rm::FramePtr f);
+// The bytes a copy of f and everything below it takes: frames, meshes and lights (textures are
+// shared between copies).
+int64_t frame_bytes(const rm::Frame& f);
+// Whether the main and overlay scenes together may take bytes more and stay within their cap
+// (render::FrameTable::bytes_max): copies of frames ask before they are made.
+bool scene_has_room(const System& s, int64_t bytes);
 // The frame a frame handle names; nullptr for a free entry, an index at or past the mark, or a
 // value without bit 31.
 rm::Frame* frame_of(const System& s, int32_t handle);

@@ -120,7 +120,7 @@ void refresh(const System& s, render::OverlayCopy& oc) {
 // A new copy in the overlay scene for the receiver h (part p); false when h selects no frame.
 render::OverlayCopy* copy_create(System& s, int32_t h, const render::PartSelection& p) {
   rm::Frame* f = meshes::selected_frame(s, h, p);
-  if (!f || !s.scene->overlay) return nullptr;
+  if (!f || !s.scene->overlay || !frames::scene_has_room(s, frames::frame_bytes(*f))) return nullptr;
   render::OverlayCopy oc;
   oc.source = shared_of(s, f);
   if (!oc.source) return nullptr;
@@ -223,9 +223,17 @@ std::vector<rm::ClipPlane> volume_planes(const rm::Mesh& m, const rm::mat4& worl
   return out;
 }
 
+namespace {
+
+// Whether another plane fits: its six floats and the 0 that ends the list.
+bool plane_list_full(const render::ShadowState& st) {
+  return st.write < 1 || st.write + 7 > render::kPlaneListFloats;
+}
+
+}  // namespace
+
 bool plane_list_add(render::ShadowState& st, const rm::ClipPlane& p) {
-  // Six floats and the 0 that ends the list must fit.
-  if (st.write < 1 || st.write + 7 > render::kPlaneListFloats) return false;
+  if (plane_list_full(st)) return false;
   const float v[6] = {p.point.x, p.point.y, p.point.z, p.normal.x, p.normal.y, p.normal.z};
   std::copy(v, v + 6, st.planes.begin() + st.write);
   st.planes[size_t(st.write + 6)] = 0.0f;
@@ -267,9 +275,14 @@ void v_shadow_volume_add(System& s, int32_t h, int32_t mode, int32_t light) {
   const render::ShadowVolumeSource v{h, s.scene->mesh.part, mode, light};
   ShadowLight l;
   if (!meshes::selected_mesh(s, h, v.part) || !light_of(s, light, mode, l)) return;
+  // Once the plane list is full a volume adds nothing to it, nor to the copies that are cut by
+  // it again later: it is not kept, so that a brain adding volumes at every call cannot grow
+  // the list of volumes (which every new copy takes a copy of) without end.
+  render::ShadowState& st = s.scene->shadow;
+  if (plane_list_full(st) || st.volumes.size() >= size_t(render::kPlaneListFloats / 6)) return;
   for (const rm::ClipPlane& p : planes_of(s, v))
-    if (!plane_list_add(s.scene->shadow, p)) break;
-  s.scene->shadow.volumes.push_back(v);
+    if (!plane_list_add(st, p)) break;
+  st.volumes.push_back(v);
 }
 
 void v_shadow_create(System& s, int32_t h) {

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "engine/math_tables.h"
 #include "model/model.h"
+#include "render/frame_keywords.h"
 #include "render/mesh_keywords.h"
 #include "render/scene.h"
 
@@ -110,6 +111,10 @@ TEST_F(ShadowKeywords, AVolumeFillsThePlaneListWhichStopsWhenFull) {
   EXPECT_EQ(scene.shadow.planes[size_t(scene.shadow.write)], 0.0f);
   EXPECT_EQ(plane_list_planes(scene.shadow).size(), size_t(scene.shadow.planes[0]));
   EXPECT_EQ(plane_list_planes(scene.shadow).size(), size_t((render::kPlaneListFloats - 2) / 6));
+  // Past a full list a volume is not kept either: adding one at every call grows nothing.
+  const size_t volumes = scene.shadow.volumes.size();
+  for (int32_t i = 0; i < 1000; ++i) v_shadow_volume_add(sys, h(1), 3, h(2));
+  EXPECT_EQ(scene.shadow.volumes.size(), volumes);
   v_shadow_volume_reset(sys);
   EXPECT_TRUE(plane_list_planes(scene.shadow).empty());
   EXPECT_EQ(scene.shadow.write, 1);
@@ -158,6 +163,22 @@ TEST_F(ShadowKeywords, CreateCopiesTheReceiverClippedByTheListAndUpdateFollowsTh
   v_shadow_delete(sys);
   EXPECT_TRUE(scene.overlay_copies.empty());
   EXPECT_TRUE(scene.overlay->children.empty());
+}
+
+// Every create makes a copy of the receiver; the copies stop at the scene's cap.
+TEST_F(ShadowKeywords, CreateStopsMakingCopiesAtTheScenesCap) {
+  v_shadow_volume_reset(sys);
+  v_shadow_volume_add(sys, h(1), 1, h(2));
+  v_shadow_create(sys, h(0));
+  ASSERT_EQ(scene.overlay_copies.size(), 1u);
+  scene.frames.bytes_max = frames::frame_bytes(*scene.main) + frames::frame_bytes(*scene.overlay) +
+                           3 * frames::frame_bytes(*scene.overlay_copies[0].copy);
+  for (int32_t i = 0; i < 100; ++i) v_shadow_create(sys, h(0));
+  EXPECT_GE(scene.overlay_copies.size(), 2u);
+  EXPECT_LE(scene.overlay_copies.size(), 4u);
+  v_shadow_delete(sys);
+  v_shadow_create(sys, h(0));  // deleting the copies gives the room back
+  EXPECT_EQ(scene.overlay_copies.size(), 1u);
 }
 
 TEST_F(ShadowKeywords, AutomaticShadowsFollowTheCasterFromTheShadowLight) {

@@ -84,6 +84,24 @@ TEST(MeshRun, BrainsReshapeReadAndCollideModelMeshes) {
   EXPECT_EQ(r.var(2, 2), 0);         // against a face standing upright
 }
 
+// A brain that loads a model again and again, in one step, gets -1 once the scene is at its cap;
+// the run goes on.
+TEST(MeshRun, XLoadGivesMinusOneAtTheScenesCap) {
+  MeshRun r;
+  r.scene.frames.bytes_max = 256 * 1024;
+  const std::string x = (r.dir / "sq.x").string();
+  r.project("var n\r\nvar h\r\nvar done\r\nif done = 0\r\ndone = 1\r\nagain:\r\n"
+            "h = x_load(\"" + x + "\", 0)\r\nif h <> -1\r\nn = n + 1\r\ngoto again\r\nendif\r\nendif\r\n",
+            "");
+  r.pipeline.max_frames = 3;
+  run_project(r.s);
+  EXPECT_TRUE(r.messages.empty()) << r.messages.front();
+  EXPECT_GT(r.var(1, 0), 10);    // squares loaded
+  EXPECT_LT(r.var(1, 0), 1000);  // far below the frame table's 65,536 handles
+  EXPECT_EQ(r.var(1, 1), -1);
+  EXPECT_EQ(r.pipeline.loop_frames, 3);
+}
+
 // The first square casts its shadow along +z onto the second, 2 m behind it: the receiver's
 // copy in the overlay scene (the same part of it) is cut down to the caster's outline.
 TEST(MeshRun, AnAutomaticShadowFallsOnTheReceiverBehindTheCaster) {
