@@ -388,8 +388,6 @@ int32_t x_pick_pt(System& s, int32_t c) {
 int32_t x_clone(System& s, int32_t source, int32_t parent) {
   const rm::Frame* under = nullptr;
   if (!s.scene || !reference(s, parent, under)) return -1;
-  // The copy is made apart and attached afterwards: a frame copied under itself would
-  // otherwise meet its own copy among the children it is copying.
   const rm::Frame* original = nullptr;
   if (is_frame_handle(source)) {
     original = frame_of(s, source);
@@ -399,6 +397,8 @@ int32_t x_clone(System& s, int32_t source, int32_t parent) {
   }
   if (!original) return -1;
   if (!scene_has_room(s, frame_bytes(*original))) return -1;
+  // The copy is made apart and attached afterwards: a frame copied under itself would
+  // otherwise meet its own copy among the children it is copying.
   rm::FramePtr copy;
   if (is_frame_handle(source)) {
     copy = frame_copy(*original, nullptr);

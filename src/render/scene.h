@@ -187,14 +187,15 @@ struct BackgroundFill {
   uint32_t pixel = 0;
 };
 
+// The bytes of frames and meshes the main and overlay scenes may hold together before copies
+// are refused (x_clone, x_load, v_shadow_create, shadow_add). A brain that copies a frame into
+// itself doubles it at every call; without a cap, a few dozen calls would take all the memory
+// there is.
+constexpr int64_t kSceneBytesMax = int64_t(1) << 30;
+
 // Scene frames brains name by handle (index | 0x80000000): models x_load loaded and parts of
 // models. A freed entry is null; allocation takes the first free entry below the high-water
 // mark, else the entry at the mark.
-// The bytes of frames and meshes the main scene may hold before x_clone gives -1. A brain that
-// copies a frame into itself doubles it at every call; without a cap, a few dozen calls would
-// take all the memory there is.
-constexpr int64_t kSceneBytesMax = int64_t(1) << 30;
-
 struct FrameTable {
   std::vector<rm::FramePtr> entries;
   int32_t mark = 0;
